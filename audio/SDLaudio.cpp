@@ -1,0 +1,43 @@
+#include "audio/SDLaudio.h"
+
+#include <SDL.h>
+
+#include "engine/ksynth.h"
+
+namespace SDLaudio {
+
+bool AudioOpen() {
+    SDL_AudioSpec spec{};
+    spec.freq = ksynth::EngineConfig::SampleRate;
+    spec.format = AUDIO_S16LSB;
+    spec.channels = 2;
+    spec.samples = ksynth::FramesPerCallback;
+    spec.callback = ksynth::RenderAudio;
+    spec.userdata = nullptr;
+
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+    // No obtained spec: SDL then converts to the hardware's format itself, so the
+    // callback always sees exactly this format and block size.
+    return SDL_OpenAudio(&spec, nullptr) >= 0;
+}
+
+void AudioSetPaused(bool paused) {
+    SDL_PauseAudio(paused ? 1 : 0);
+}
+
+void AudioClose() {
+    SDL_PauseAudio(1);
+    SDL_CloseAudio();
+    SDL_Quit();
+}
+
+// SDL holds this lock around every callback.
+void AudioLock() {
+    SDL_LockAudio();
+}
+
+void AudioUnlock() {
+    SDL_UnlockAudio();
+}
+
+}  // namespace SDLaudio

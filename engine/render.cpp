@@ -1,0 +1,147 @@
+// The sample renderer: SDL's audio callback. Integer arithmetic only; no
+// allocation, lock or system call.
+#include <algorithm>
+
+#include "engine/ksynth.h"
+
+namespace ksynth {
+namespace {
+
+constexpr int RenderedVoices = EngineConfig::LastVoice + 1;
+static_assert(RenderedVoices <= VoiceCount);
+
+using PositionTable = std::array<uint8_t, 256>;
+
+// A voice's four curves already weighted by their oscillator levels, one entry
+// per position. Levels change only at ticks, so these are rebuilt once per run
+// of frames between two ticks and each frame needs only four table reads.
+struct WeightedCurves {
+    PositionTable wave1, amp1, wave2, amp2;
+};
+WeightedCurves Weighted[RenderedVoices];   // audio thread only
+
+void WeighCurve(const ShapeCurve& curve, unsigned level, PositionTable& out) {
+    const CurvePoints p = curve.Snapshot();
+    for (unsigned segment = 0; segment < 8; ++segment) {
+        for (unsigned t = 0; t < 32; ++t) {
+            const unsigned value = CurveBetween(p[segment], p[segment + 1], t);
+            out[segment * 32 + t] = static_cast<uint8_t>(value * level / 255);
+        }
+    }
+}
+
+// What one voice needs per frame, held in registers for the length of a run.
+struct VoiceRun {
+    uint32_t phase;
+    uint32_t step;
+    unsigned shift2;      // oscillator 2's shift of Phase
+    bool noise;
+    unsigned pulseWidth;
+    unsigned xorSource;
+    int filter;
+    int filterState;
+    int volume;
+    unsigned leftShift;
+    unsigned rightShift;
+    unsigned index1;
+    unsigned index2;
+};
+
+VoiceRun BeginRun(int k) {
+    const VoiceState& v = Voices[k];
+    const unsigned osc1Level = v.Osc1Level;
+    const unsigned osc2Level = v.Osc2Level;
+    WeighCurve(v.Osc1Waveform, osc1Level, Weighted[k].wave1);
+    WeighCurve(v.Osc1Strength, osc1Level, Weighted[k].amp1);
+    WeighCurve(v.Osc2Waveform, osc2Level, Weighted[k].wave2);
+    WeighCurve(v.Osc2Strength, osc2Level, Weighted[k].amp2);
+
+    // Oscillator 2 shifts by (16 - detune) where oscillator 1 shifts by 16
+    // (20 against 20 in noise mode), keeping the low five bits of the count.
+    const bool noise = v.NoiseMode != 0;
+    const int detune = v.Osc2Detune;
+    const unsigned shift2 = static_cast<unsigned>((noise ? 20 : 16) - detune) & 31u;
+    return VoiceRun{v.Phase, v.PhaseStep, shift2, noise, v.PulseWidth, v.XorSource,
+                    v.Filter, v.FilterState, v.Volume, v.LeftShift, v.RightShift,
+                    v.Osc1Index, v.Osc2Index};
+}
+
+void EndRun(int k, const VoiceRun& run, uint8_t output) {
+    VoiceState& v = Voices[k];
+    v.Phase = run.phase;
+    v.Osc1Index = static_cast<uint8_t>(run.index1);
+    v.Osc2Index = static_cast<uint8_t>(run.index2);
+    v.Output = output;
+    v.FilterState = static_cast<uint8_t>(run.filterState);
+}
+
+// Renders `frames` frames without a tick in between.
+void RenderRun(uint8_t* stream, int frames) {
+    VoiceRun runs[RenderedVoices];
+    // Outputs of this frame for slots already rendered, of the last frame for the
+    // others: what the XOR stage reads.
+    uint8_t outputs[VoiceCount];
+    for (int k = 0; k < VoiceCount; ++k) outputs[k] = Voices[k].Output;
+    for (int k = 0; k < RenderedVoices; ++k) runs[k] = BeginRun(k);
+
+    for (int frame = 0; frame < frames; ++frame) {
+        int left = 0;
+        int right = 0;
+        for (int k = 0; k < RenderedVoices; ++k) {
+            VoiceRun& r = runs[k];
+            const WeightedCurves& w = Weighted[k];
+            r.phase += r.step;
+            if (r.noise) {
+                r.index1 = NoiseTable[r.phase >> 20];
+                r.index2 = NoiseTable[(r.phase >> r.shift2) & 4095u];
+            } else {
+                r.index1 = (r.phase >> 16) & 255u;
+                r.index2 = (r.phase >> r.shift2) & 255u;
+            }
+            const unsigned waveIndex = (w.wave1[r.index1] + w.wave2[r.index2]) & 255u;
+            const unsigned amplitude = w.amp1[r.index1] + w.amp2[r.index2];
+            unsigned output = (amplitude * SineTable[waveIndex] / 255u) & 255u;
+            if (r.index1 < r.pulseWidth) output = 255u - output;
+            if (r.xorSource != 0) {
+                outputs[k] = static_cast<uint8_t>(output);   // a voice XORed with itself gives 0
+                output ^= outputs[r.xorSource - 1];
+            }
+            outputs[k] = static_cast<uint8_t>(output);
+
+            // One-pole smoothing; the signed division truncates toward zero.
+            r.filterState += (static_cast<int>(output) - r.filterState) * r.filter / 255;
+            const int sample = (r.filterState - 128) * r.volume;
+            left += sample >> r.leftShift;
+            right += sample >> r.rightShift;
+        }
+        uint8_t* out = stream + 4 * frame;
+        out[0] = static_cast<uint8_t>(left);
+        out[1] = static_cast<uint8_t>(left >> 8);
+        out[2] = static_cast<uint8_t>(right);
+        out[3] = static_cast<uint8_t>(right >> 8);
+    }
+
+    for (int k = 0; k < RenderedVoices; ++k) EndRun(k, runs[k], outputs[k]);
+}
+
+}  // namespace
+
+void RenderAudio(void* /*userdata*/, uint8_t* stream, int len) {
+    // SDL always passes a whole block; anything shorter is filled only as far as it goes.
+    const int frames = std::min<int>(std::max(len, 0) / 4, FramesPerCallback);
+    int done = 0;
+    while (done < frames) {
+        int countdown = TickCountdown;
+        if (countdown <= 0) {
+            countdown = FramesPerTick;
+            TickCountdown = static_cast<int16_t>(countdown);
+            TickEnvelopes();
+        }
+        const int run = std::min(countdown, frames - done);
+        RenderRun(stream + 4 * done, run);
+        TickCountdown = static_cast<int16_t>(countdown - run);
+        done += run;
+    }
+}
+
+}  // namespace ksynth
