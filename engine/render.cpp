@@ -1,6 +1,8 @@
 // The sample renderer: SDL's audio callback. Integer arithmetic only; no
 // allocation, lock or system call.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "engine/ksynth.h"
 
@@ -45,6 +47,7 @@ struct VoiceRun {
     unsigned rightShift;
     unsigned index1;
     unsigned index2;
+    uint8_t output;
 };
 
 VoiceRun BeginRun(int k) {
@@ -61,28 +64,41 @@ VoiceRun BeginRun(int k) {
     const bool noise = v.NoiseMode != 0;
     const int detune = v.Osc2Detune;
     const unsigned shift2 = static_cast<unsigned>((noise ? 20 : 16) - detune) & 31u;
+    // Shifts above 16 and XOR sources above 8 are never stored; the masks only keep
+    // such values from reaching outside the voices or the shift width.
     return VoiceRun{v.Phase, v.PhaseStep, shift2, noise, v.PulseWidth, v.XorSource,
-                    v.Filter, v.FilterState, v.Volume, v.LeftShift, v.RightShift,
-                    v.Osc1Index, v.Osc2Index};
+                    v.Filter, v.FilterState, v.Volume, v.LeftShift & 31u, v.RightShift & 31u,
+                    v.Osc1Index, v.Osc2Index, v.Output};
 }
 
-void EndRun(int k, const VoiceRun& run, uint8_t output) {
+void EndRun(int k, const VoiceRun& run) {
     VoiceState& v = Voices[k];
     v.Phase = run.phase;
     v.Osc1Index = static_cast<uint8_t>(run.index1);
     v.Osc2Index = static_cast<uint8_t>(run.index2);
-    v.Output = output;
+    v.Output = run.output;
     v.FilterState = static_cast<uint8_t>(run.filterState);
 }
 
-// Renders `frames` frames without a tick in between.
-void RenderRun(uint8_t* stream, int frames) {
-    VoiceRun runs[RenderedVoices];
+// Writes one frame: left then right, signed 16-bit little-endian.
+inline void StoreFrame(uint8_t* out, int left, int right) {
+    const uint32_t frame = static_cast<uint16_t>(left) | static_cast<uint32_t>(static_cast<uint16_t>(right)) << 16;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &frame, sizeof frame);
+    } else {
+        for (int b = 0; b < 4; ++b) out[b] = static_cast<uint8_t>(frame >> (8 * b));
+    }
+}
+
+// Renders `frames` frames without a tick in between. `Plain` is the voice set
+// this program always plays: tonal positions, no XOR, both channels at full
+// level. The general path runs the same arithmetic with those stages added.
+template <bool Plain>
+void RenderRun(VoiceRun (&runs)[RenderedVoices], uint8_t* stream, int frames) {
     // Outputs of this frame for slots already rendered, of the last frame for the
     // others: what the XOR stage reads.
     uint8_t outputs[VoiceCount];
     for (int k = 0; k < VoiceCount; ++k) outputs[k] = Voices[k].Output;
-    for (int k = 0; k < RenderedVoices; ++k) runs[k] = BeginRun(k);
 
     for (int frame = 0; frame < frames; ++frame) {
         int left = 0;
@@ -91,7 +107,7 @@ void RenderRun(uint8_t* stream, int frames) {
             VoiceRun& r = runs[k];
             const WeightedCurves& w = Weighted[k];
             r.phase += r.step;
-            if (r.noise) {
+            if (!Plain && r.noise) {
                 r.index1 = NoiseTable[r.phase >> 20];
                 r.index2 = NoiseTable[(r.phase >> r.shift2) & 4095u];
             } else {
@@ -102,26 +118,41 @@ void RenderRun(uint8_t* stream, int frames) {
             const unsigned amplitude = w.amp1[r.index1] + w.amp2[r.index2];
             unsigned output = (amplitude * SineTable[waveIndex] / 255u) & 255u;
             if (r.index1 < r.pulseWidth) output = 255u - output;
-            if (r.xorSource != 0) {
+            if (!Plain && r.xorSource != 0) {
                 outputs[k] = static_cast<uint8_t>(output);   // a voice XORed with itself gives 0
-                output ^= outputs[r.xorSource - 1];
+                output ^= outputs[(r.xorSource - 1) & 7u];
             }
             outputs[k] = static_cast<uint8_t>(output);
 
             // One-pole smoothing; the signed division truncates toward zero.
             r.filterState += (static_cast<int>(output) - r.filterState) * r.filter / 255;
             const int sample = (r.filterState - 128) * r.volume;
-            left += sample >> r.leftShift;
-            right += sample >> r.rightShift;
+            if (Plain) {
+                left += sample;
+                right += sample;
+            } else {
+                left += sample >> r.leftShift;
+                right += sample >> r.rightShift;
+            }
         }
-        uint8_t* out = stream + 4 * frame;
-        out[0] = static_cast<uint8_t>(left);
-        out[1] = static_cast<uint8_t>(left >> 8);
-        out[2] = static_cast<uint8_t>(right);
-        out[3] = static_cast<uint8_t>(right >> 8);
+        StoreFrame(stream + 4 * frame, left, right);
     }
+    for (int k = 0; k < RenderedVoices; ++k) runs[k].output = outputs[k];
+}
 
-    for (int k = 0; k < RenderedVoices; ++k) EndRun(k, runs[k], outputs[k]);
+void RenderFrames(uint8_t* stream, int frames) {
+    VoiceRun runs[RenderedVoices];
+    bool plain = true;
+    for (int k = 0; k < RenderedVoices; ++k) {
+        runs[k] = BeginRun(k);
+        plain = plain && !runs[k].noise && runs[k].xorSource == 0 && runs[k].leftShift == 0 && runs[k].rightShift == 0;
+    }
+    if (plain) {
+        RenderRun<true>(runs, stream, frames);
+    } else {
+        RenderRun<false>(runs, stream, frames);
+    }
+    for (int k = 0; k < RenderedVoices; ++k) EndRun(k, runs[k]);
 }
 
 }  // namespace
@@ -138,7 +169,7 @@ void RenderAudio(void* /*userdata*/, uint8_t* stream, int len) {
             TickEnvelopes();
         }
         const int run = std::min(countdown, frames - done);
-        RenderRun(stream + 4 * done, run);
+        RenderFrames(stream + 4 * done, run);
         TickCountdown = static_cast<int16_t>(countdown - run);
         done += run;
     }
