@@ -1,1 +1,23 @@
-int main() { return 0; }
+// Program entry: the engine's tables, then the application and its one window.
+#include <QApplication>
+
+#include "engine/ksynth.h"
+#include "ui/ukurvil.h"
+
+int main(int argc, char* argv[]) {
+    // The tables exist before any window or audio callback can read them.
+    ksynth::BuildTables();
+
+    QApplication application(argc, argv);
+    // The application name, not the display name: Qt would append a display
+    // name to the window caption.
+    QApplication::setApplicationName("Tonare Wavegenerator");
+
+    Form1 = new TForm1;   // runs FormCreate once its controls exist
+    Form1->show();
+    const int result = QApplication::exec();
+
+    delete Form1;   // runs FormDestroy, which closes the audio device
+    Form1 = nullptr;
+    return result;
+}

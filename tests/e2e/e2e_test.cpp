@@ -1,0 +1,171 @@
+// The real program under Xvfb, driven with xdotool, heard through SDL's disk driver:
+// a key press must put exactly the engine's offline rendering of that note into the
+// audio file, and "Quit" must end the program cleanly.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "engine/ksynth.h"
+
+namespace {
+
+constexpr int BlockBytes = 8192;
+
+// Points to click, in client coordinates of the 671 x 575 window.
+struct Point {
+    int x;
+    int y;
+};
+constexpr Point InstrumentEditorTab{150, 33};
+constexpr Point OctaveItem4{512, 435};
+constexpr Point KeyA0{538, 520};
+constexpr Point QuitButton{604 + 32, 8};
+
+QByteArray RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    process.waitForFinished(20000);
+    return process.readAllStandardOutput().trimmed();
+}
+
+// The default instrument, as a musician meets it after start.
+void PlayDefaultA440Offline() {
+    using namespace ksynth;
+    BuildTables();
+    ResetEngine();
+    VoiceState& v = Voices[0];
+    v.Osc1Waveform.Assign({255, 0, 255, 0, 255, 0, 255, 0, 255});
+    v.Osc1Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
+    v.Osc2Waveform.Assign({0, 128, 128, 128, 0, 128, 0, 255, 0});
+    v.Osc2Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
+    const std::array<EnvelopeParams, 5> envelopes = {{
+        {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
+        {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
+        {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+        {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
+    }};
+    for (int e = 0; e < 5; ++e) LoadEnvelope(0, static_cast<uint8_t>(e), envelopes[e]);
+    // "Octave" item "4" with ButtonA0: octave index 4, 440 Hz.
+    v.PhaseStep = FrequencyTable[440];
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(xvfb_.waitForStarted(5000));
+        QElapsedTimer timer;
+        timer.start();
+        while (!xvfb_.canReadLine() && timer.elapsed() < 10000) xvfb_.waitForReadyRead(200);
+        const QByteArray display = xvfb_.readLine().trimmed();
+        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not report its display";
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
+        env_.insert("QT_QPA_PLATFORM", "xcb");
+        env_.insert("SDL_AUDIODRIVER", "disk");
+        env_.insert("SDL_DISKAUDIOFILE", audioPath());
+        env_.insert("SDL_DISKAUDIODELAY", "10");
+        env_.remove("XAUTHORITY");
+    }
+
+    void TearDown() override {
+        if (program_.state() != QProcess::NotRunning) {
+            program_.kill();
+            program_.waitForFinished(5000);
+        }
+        xvfb_.terminate();
+        xvfb_.waitForFinished(5000);
+    }
+
+    QString audioPath() const { return tmp_.filePath("audio.raw"); }
+
+    QString xdotool(const QStringList& args) const {
+        return QString::fromLatin1(RunTool("xdotool", args, env_));
+    }
+
+    void click(const QString& window, Point p) const {
+        xdotool({"mousemove", "--sync", "--window", window, QString::number(p.x), QString::number(p.y),
+                 "click", "1"});
+        QThread::msleep(150);   // let the event loop handle the click
+    }
+
+    // Blocks of the audio file after the silence of the paused device.
+    std::vector<QByteArray> renderedBlocks() const {
+        QFile file(audioPath());
+        std::vector<QByteArray> blocks;
+        if (!file.open(QIODevice::ReadOnly)) return blocks;
+        const QByteArray data = file.readAll();
+        bool sounding = false;
+        for (qsizetype at = 0; at + BlockBytes <= data.size(); at += BlockBytes) {
+            const QByteArray block = data.mid(at, BlockBytes);
+            sounding = sounding || block.count('\0') != BlockBytes;
+            if (sounding) blocks.push_back(block);
+        }
+        return blocks;
+    }
+
+    QTemporaryDir tmp_;
+    QProcess xvfb_;
+    QProcess program_;
+    QProcessEnvironment env_;
+};
+
+TEST_F(EndToEnd, KeyA0PlaysTheDefaultInstrumentAndQuitEndsTheProgram) {
+    program_.setProcessEnvironment(env_);
+    program_.start(TONARE_KURVIL);
+    ASSERT_TRUE(program_.waitForStarted(5000));
+
+    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"})
+                               .section('\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    const QString geometry = xdotool({"getwindowgeometry", "--shell", window});
+    EXPECT_TRUE(geometry.contains("WIDTH=671") && geometry.contains("HEIGHT=575")) << geometry.toStdString();
+
+    QThread::msleep(300);
+    EXPECT_TRUE(renderedBlocks().empty()) << "sound before any key was pressed";
+
+    click(window, InstrumentEditorTab);
+    click(window, OctaveItem4);
+    click(window, KeyA0);
+
+    constexpr std::size_t BlocksCompared = 12;
+    QElapsedTimer timer;
+    timer.start();
+    while (renderedBlocks().size() < BlocksCompared && timer.elapsed() < 15000) QThread::msleep(50);
+
+    QDir().mkpath(TONARE_ARTIFACTS);
+    QProcess grab;
+    grab.setProcessEnvironment(env_);
+    grab.start(TONARE_SCREENGRAB, {QString(TONARE_ARTIFACTS) + "/e2e-window.png"});
+    grab.waitForFinished(10000);
+
+    const std::vector<QByteArray> heard = renderedBlocks();
+    ASSERT_GE(heard.size(), BlocksCompared) << "the key press was not heard";
+    PlayDefaultA440Offline();
+    std::array<uint8_t, BlockBytes> expected{};
+    for (std::size_t b = 0; b < BlocksCompared; ++b) {
+        ksynth::RenderAudio(nullptr, expected.data(), BlockBytes);
+        ASSERT_EQ(0, memcmp(expected.data(), heard[b].constData(), BlockBytes)) << "block " << b << " differs";
+    }
+
+    click(window, QuitButton);
+    ASSERT_TRUE(program_.waitForFinished(10000)) << "Quit did not end the program";
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.exitCode(), 0);
+}
+
+}  // namespace

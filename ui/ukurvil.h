@@ -1,0 +1,141 @@
+// The main window: its layout, the instrument editor's handlers and note
+// triggering from the piano keys.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <random>
+
+#include <QString>
+#include <QWidget>
+
+#include "ui/ParameterStore.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+class Image;
+class PageControl;
+class PianoKey;
+class RadioGroup;
+class ScrollBar;
+class TabControl;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // Builds every control, then runs FormCreate, before the window is first shown.
+    TForm1();
+    // Runs FormDestroy, so the audio device closes before the store goes away.
+    ~TForm1() override;
+
+    // Lifecycle and pages.
+    void FormCreate(QObject* Sender);
+    void FormDestroy(QObject* Sender);
+    void PageControl2Change(QObject* Sender);
+    void Button1Click(QObject* Sender);   // "New"
+    void Button5Click(QObject* Sender);   // "Stop"
+    void Button6Click(QObject* Sender);   // "Quit"
+
+    // Note triggering.
+    void ButtonPlayNote(QObject* Sender);
+    void RadioGroup1Click(QObject* Sender);
+    void PlayNote(uint8_t offset);
+
+    // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
+    void ScrollBar1Change(QObject*, int ScrollPos) { CurveBarChange(0, ScrollPos); }
+    void ScrollBar2Change(QObject*, int ScrollPos) { CurveBarChange(1, ScrollPos); }
+    void ScrollBar3Change(QObject*, int ScrollPos) { CurveBarChange(2, ScrollPos); }
+    void ScrollBar4Change(QObject*, int ScrollPos) { CurveBarChange(3, ScrollPos); }
+    void ScrollBar5Change(QObject*, int ScrollPos) { CurveBarChange(4, ScrollPos); }
+    void ScrollBar6Change(QObject*, int ScrollPos) { CurveBarChange(5, ScrollPos); }
+    void ScrollBar7Change(QObject*, int ScrollPos) { CurveBarChange(6, ScrollPos); }
+    void ScrollBar8Change(QObject*, int ScrollPos) { CurveBarChange(7, ScrollPos); }
+    void ScrollBar9Change(QObject*, int ScrollPos) { CurveBarChange(8, ScrollPos); }
+    void ScrollBar10Change(QObject*, int ScrollPos) { CurveBarChange(9, ScrollPos); }
+    void ScrollBar11Change(QObject*, int ScrollPos) { CurveBarChange(10, ScrollPos); }
+    void ScrollBar12Change(QObject*, int ScrollPos) { CurveBarChange(11, ScrollPos); }
+    void ScrollBar13Change(QObject*, int ScrollPos) { CurveBarChange(12, ScrollPos); }
+    void ScrollBar14Change(QObject*, int ScrollPos) { CurveBarChange(13, ScrollPos); }
+    void ScrollBar15Change(QObject*, int ScrollPos) { CurveBarChange(14, ScrollPos); }
+    void ScrollBar16Change(QObject*, int ScrollPos) { CurveBarChange(15, ScrollPos); }
+    void ScrollBar17Change(QObject*, int ScrollPos) { CurveBarChange(16, ScrollPos); }
+    void ScrollBar18Change(QObject*, int ScrollPos) { CurveBarChange(17, ScrollPos); }
+
+    // The 8 envelope bars, in the order of the envelope's bytes.
+    void ScrollBarAsChange(QObject*, int ScrollPos) { EnvelopeBarChange(0, ScrollPos); }
+    void ScrollBarAvChange(QObject*, int ScrollPos) { EnvelopeBarChange(1, ScrollPos); }
+    void ScrollBarDsChange(QObject*, int ScrollPos) { EnvelopeBarChange(2, ScrollPos); }
+    void ScrollBarDvChange(QObject*, int ScrollPos) { EnvelopeBarChange(3, ScrollPos); }
+    void ScrollBarSsChange(QObject*, int ScrollPos) { EnvelopeBarChange(4, ScrollPos); }
+    void ScrollBarSvScroll(QObject*, int ScrollPos) { EnvelopeBarChange(5, ScrollPos); }
+    void ScrollBarRsChange(QObject*, int ScrollPos) { EnvelopeBarChange(6, ScrollPos); }
+    void ScrollBarRvChange(QObject*, int ScrollPos) { EnvelopeBarChange(7, ScrollPos); }
+
+    void CheckBox1Click(QObject* Sender);   // "Invert"
+    void CheckBox2Click(QObject* Sender);   // "Repeat"
+    void ScrollBarO2DTScroll(QObject* Sender, int ScrollPos);
+    void TabControl1Change(QObject* Sender);
+    void TabControl2Change(QObject* Sender);
+
+    // Editing operations behind the handlers.
+    QString SetShapePoint(int row, int point, int value, bool redraw);
+    QString SetEnvelopeParam(int index, uint8_t value);
+    void RefreshOscillatorPage();
+    void RefreshEnvelopePage();
+    void DrawPreview();
+    // The value labels' text: the number right-aligned in 4 characters.
+    static QString FormatValue(int value);
+
+    ParameterStore Store{};
+    std::mt19937 Random;   // "New" draws its bytes from here; seeded at creation
+
+    // Top row.
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QPushButton* Button4;
+    QPushButton* Button5;
+    QPushButton* Button6;
+
+    PageControl* PageControl2;
+    QWidget* TAbout;
+    QWidget* TPatt;
+    QWidget* TInst;
+    Image* Image2;
+    QTextEdit* Memo1;
+
+    // "Instrument Editor" page.
+    QLabel* Label29;
+    ScrollBar* ScrollBar19;
+    QLabel* LabelO2DT;
+    ScrollBar* ScrollBarO2DT;
+    TabControl* TabControl1;
+    Image* Image1;
+    std::array<ScrollBar*, 18> CurveBars;     // ScrollBar1 .. ScrollBar18
+    std::array<QLabel*, 18> CurveLabels;      // Label1 .. Label9, LabelST1 .. LabelST9
+    TabControl* TabControl2;
+    std::array<ScrollBar*, 8> EnvelopeBars;   // ScrollBarAs, Av, Ds, Dv, Ss, Sv, Rs, Rv
+    std::array<QLabel*, 8> EnvelopeLabels;    // LabelAs .. LabelRv
+    QCheckBox* CheckBox1;
+    QCheckBox* CheckBox2;
+    PageControl* PageControl1;
+    RadioGroup* RadioGroup1;
+    std::array<PianoKey*, 36> Keys;           // in Tag order: ButtonCd .. ButtonBu
+
+private:
+    void BuildTopRow();
+    void BuildAboutPage();
+    void BuildInstrumentPage();
+    void BuildOscillatorTab();
+    void BuildEnvelopeTab();
+    void BuildEffectPages();
+    void BuildKeyboard();
+
+    void CurveBarChange(int bar, int position);
+    void EnvelopeBarChange(int index, int position);
+};
+
+// The program's one main window.
+extern TForm1* Form1;

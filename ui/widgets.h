@@ -1,0 +1,122 @@
+// The few controls the window needs beyond plain Qt widgets: each one adds
+// exactly the behaviour the editor's handlers rely on.
+#pragma once
+
+#include <QGroupBox>
+#include <QImage>
+#include <QList>
+#include <QMargins>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStringList>
+#include <QWidget>
+
+class QButtonGroup;
+class QRadioButton;
+class QTabBar;
+
+// A horizontal scroll bar that tells user actions apart from positions set by code.
+class ScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent);
+
+signals:
+    // Raised once per user action (line, page, thumb drag, thumb release) with
+    // the new position, clamped to the range, also when it did not change.
+    // setValue() from code raises nothing.
+    void Scroll(int position);
+};
+
+// A tab strip over a client area whose contents stay the same widgets; the
+// Change handler decides what they show. Children are placed relative to the
+// control itself, strip included.
+class TabControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TabControl(QWidget* parent, const QStringList& tabs = {});
+
+    void AddTab(const QString& caption);
+    int TabIndex() const;
+    // Selecting from code raises no Change, as it is not the user's choice.
+    void SetTabIndex(int index);
+    QTabBar* Tabs() const { return tabs_; }
+
+    static constexpr int StripHeight = 21;
+
+signals:
+    // Raised after the user selected another tab.
+    void Change();
+
+protected:
+    // Runs on every selection, from the user or from code, before Change.
+    virtual void TabSelected(int index);
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QTabBar* tabs_;
+};
+
+// Pages on a tab control: only the selected page is visible. Each page covers
+// the client area inside the frame.
+class PageControl : public TabControl {
+    Q_OBJECT
+public:
+    explicit PageControl(QWidget* parent);
+
+    QWidget* AddPage(const QString& name, const QString& caption);
+    QWidget* ActivePage() const;
+    void SetActivePage(QWidget* page);   // raises no Change
+
+    // Where a page sits inside the control.
+    static constexpr QMargins PageMargins{4, 24, 4, 4};
+
+protected:
+    void TabSelected(int index) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QList<QWidget*> pages_;
+};
+
+// A caption-less piano key; Tag holds the octave offset and the semitone.
+class PianoKey : public QPushButton {
+    Q_OBJECT
+public:
+    PianoKey(int tag, QWidget* parent) : QPushButton(parent), Tag(tag) {}
+    const int Tag;   // 16 x octave offset + semitone
+};
+
+// A group box of radio buttons side by side, one column per item.
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    RadioGroup(const QString& caption, const QStringList& items, QWidget* parent);
+
+    int ItemIndex() const;
+    void SetItemIndex(int index);   // raises no Click
+    QRadioButton* Item(int index) const;
+
+signals:
+    // Raised after the user picked an item.
+    void Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QButtonGroup* group_;
+};
+
+// Shows Picture at its natural size from the top-left corner, never stretched;
+// whatever the picture does not cover stays the background.
+class Image : public QWidget {
+    Q_OBJECT
+public:
+    explicit Image(QWidget* parent) : QWidget(parent) {}
+    QImage Picture;   // call update() after drawing on it
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
