@@ -7,18 +7,18 @@
 namespace SDLaudio {
 
 bool AudioOpen() {
-    SDL_AudioSpec spec{};
-    spec.freq = ksynth::EngineConfig::SampleRate;
-    spec.format = AUDIO_S16LSB;
-    spec.channels = 2;
-    spec.samples = ksynth::FramesPerCallback;
-    spec.callback = ksynth::RenderAudio;
-    spec.userdata = nullptr;
+    SDL_AudioSpec desired{};
+    desired.freq = ksynth::EngineConfig::SampleRate;
+    desired.format = AUDIO_S16LSB;
+    desired.channels = 2;
+    desired.samples = ksynth::FramesPerCallback;
+    desired.callback = ksynth::RenderAudio;
+    desired.userdata = nullptr;
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
-    // No obtained spec: SDL then converts to the hardware's format itself, so the
+    // No obtained format: SDL then converts to the hardware's format itself, so the
     // callback always sees exactly this format and block size.
-    return SDL_OpenAudio(&spec, nullptr) >= 0;
+    return SDL_OpenAudio(&desired, nullptr) >= 0;
 }
 
 void AudioSetPaused(bool paused) {
