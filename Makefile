@@ -1,28 +1,35 @@
 # Entry points: `make run`, `make test`, `make bench`. Each installs what is missing first.
 BUILD     ?= build
+ASAN      ?= build-asan
 BUILDTYPE ?= RelWithDebInfo
 WERROR    ?= OFF
 JOBS      ?= $(shell nproc)
+CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR)
 
-.PHONY: run test bench build deps clean
+.PHONY: run test bench build build-asan deps clean
 
 deps:
 	@scripts/install-deps
 
-$(BUILD)/build.ninja: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR) >/dev/null
-
-build: deps $(BUILD)/build.ninja
+build: deps
+	@$(CONFIGURE) -B $(BUILD) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# The same suite once more, every file built with AddressSanitizer and
+# UndefinedBehaviorSanitizer; the ThreadSanitizer run lives in the main build.
+build-asan: deps
+	@$(CONFIGURE) -B $(ASAN) -DTONARE_ASAN=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
 
 run: build
 	./$(BUILD)/kurvil
 
-test: build
+test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN)
