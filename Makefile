@@ -29,7 +29,7 @@ test: build build-asan
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

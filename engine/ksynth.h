@@ -41,15 +41,34 @@ private:
     std::atomic<T> value_{};
 };
 
+// Counts stores into the curve points and the detune, the only voice fields that
+// change while a run of frames renders; the renderer rebuilds what it derived
+// from them at the next frame after a store.
+extern std::atomic<uint32_t> ShapeEdits;
+
+// A shared value whose every store is announced through ShapeEdits.
+template <typename T>
+class ShapeValue : public Relaxed<T> {
+public:
+    using Relaxed<T>::Relaxed;
+    ShapeValue(const ShapeValue& other) noexcept : Relaxed<T>(other.load()) {}
+    ShapeValue& operator=(const ShapeValue& other) noexcept { return *this = other.load(); }
+    ShapeValue& operator=(T value) noexcept {
+        this->store(value);
+        ShapeEdits.fetch_add(1, std::memory_order_release);
+        return *this;
+    }
+};
+
 // Nine control points as plain bytes: the window's own copy of a curve.
 using CurvePoints = std::array<uint8_t, CurvePointCount>;
 
 // Nine control points P0..P8 at positions 0, 32, ..., 256, linear in between.
 struct ShapeCurve {
-    std::array<Relaxed<uint8_t>, CurvePointCount> Points;
+    std::array<ShapeValue<uint8_t>, CurvePointCount> Points;
 
-    Relaxed<uint8_t>& operator[](std::size_t point) { return Points[point]; }
-    const Relaxed<uint8_t>& operator[](std::size_t point) const { return Points[point]; }
+    ShapeValue<uint8_t>& operator[](std::size_t point) { return Points[point]; }
+    const ShapeValue<uint8_t>& operator[](std::size_t point) const { return Points[point]; }
 
     void Assign(const CurvePoints& points);
     CurvePoints Snapshot() const;
@@ -66,7 +85,7 @@ struct VoiceState {
     Relaxed<uint8_t> Osc2Level;
     Relaxed<uint8_t> Filter;
     Relaxed<uint8_t> NoiseMode;
-    Relaxed<int8_t> Osc2Detune;
+    ShapeValue<int8_t> Osc2Detune;
     ShapeCurve Osc1Waveform;
     ShapeCurve Osc1Strength;
     ShapeCurve Osc2Waveform;

@@ -12,22 +12,25 @@ namespace {
 constexpr int RenderedVoices = EngineConfig::LastVoice + 1;
 static_assert(RenderedVoices <= VoiceCount);
 
-using PositionTable = std::array<uint8_t, 256>;
-
-// A voice's four curves already weighted by their oscillator levels, one entry
-// per position. Levels change only at ticks, so these are rebuilt once per run
-// of frames between two ticks and each frame needs only four table reads.
-struct WeightedCurves {
-    PositionTable wave1, amp1, wave2, amp2;
+// An oscillator's two curves weighted by its level, one entry per position: the
+// waveform value in the low 16 bits, the strength value in the high 16 bits, so
+// that one addition mixes both oscillators for both sums (each at most 510).
+// Levels change only at ticks, so the tables are rebuilt once per run of frames
+// between two ticks, and each frame needs only two table reads.
+using OscillatorTable = std::array<uint32_t, 256>;
+struct WeightedOscillators {
+    OscillatorTable osc1, osc2;
 };
-WeightedCurves Weighted[RenderedVoices];   // audio thread only
+WeightedOscillators Weighted[RenderedVoices];   // audio thread only
 
-void WeighCurve(const ShapeCurve& curve, unsigned level, PositionTable& out) {
-    const CurvePoints p = curve.Snapshot();
+void WeighOscillator(const ShapeCurve& waveform, const ShapeCurve& strength, unsigned level, OscillatorTable& out) {
+    const CurvePoints w = waveform.Snapshot();
+    const CurvePoints a = strength.Snapshot();
     for (unsigned segment = 0; segment < 8; ++segment) {
         for (unsigned t = 0; t < 32; ++t) {
-            const unsigned value = CurveBetween(p[segment], p[segment + 1], t);
-            out[segment * 32 + t] = static_cast<uint8_t>(value * level / 255);
+            const unsigned wave = CurveBetween(w[segment], w[segment + 1], t) * level / 255;
+            const unsigned amplitude = CurveBetween(a[segment], a[segment + 1], t) * level / 255;
+            out[segment * 32 + t] = wave | amplitude << 16;
         }
     }
 }
@@ -38,6 +41,8 @@ struct VoiceRun {
     uint32_t step;
     unsigned shift2;      // oscillator 2's shift of Phase
     bool noise;
+    unsigned osc1Level;
+    unsigned osc2Level;
     unsigned pulseWidth;
     unsigned xorSource;
     int filter;
@@ -50,25 +55,30 @@ struct VoiceRun {
     uint8_t output;
 };
 
-VoiceRun BeginRun(int k) {
+// Rebuilds what a voice derives from its curves and detune, and returns
+// oscillator 2's shift: at the start of a run, and again at the next frame
+// whenever the window edits them. Takes values, not the run, so that the run
+// stays in registers.
+[[gnu::noinline]] unsigned DeriveShape(int k, unsigned osc1Level, unsigned osc2Level, bool noise) {
     const VoiceState& v = Voices[k];
-    const unsigned osc1Level = v.Osc1Level;
-    const unsigned osc2Level = v.Osc2Level;
-    WeighCurve(v.Osc1Waveform, osc1Level, Weighted[k].wave1);
-    WeighCurve(v.Osc1Strength, osc1Level, Weighted[k].amp1);
-    WeighCurve(v.Osc2Waveform, osc2Level, Weighted[k].wave2);
-    WeighCurve(v.Osc2Strength, osc2Level, Weighted[k].amp2);
-
+    WeighOscillator(v.Osc1Waveform, v.Osc1Strength, osc1Level, Weighted[k].osc1);
+    WeighOscillator(v.Osc2Waveform, v.Osc2Strength, osc2Level, Weighted[k].osc2);
     // Oscillator 2 shifts by (16 - detune) where oscillator 1 shifts by 16
     // (20 against 20 in noise mode), keeping the low five bits of the count.
-    const bool noise = v.NoiseMode != 0;
     const int detune = v.Osc2Detune;
-    const unsigned shift2 = static_cast<unsigned>((noise ? 20 : 16) - detune) & 31u;
+    return static_cast<unsigned>((noise ? 20 : 16) - detune) & 31u;
+}
+
+// The other fields change only at ticks or, under the callback lock, at a note start.
+VoiceRun BeginRun(int k) {
+    const VoiceState& v = Voices[k];
     // Shifts above 16 and XOR sources above 8 are never stored; the masks only keep
     // such values from reaching outside the voices or the shift width.
-    return VoiceRun{v.Phase, v.PhaseStep, shift2, noise, v.PulseWidth, v.XorSource,
-                    v.Filter, v.FilterState, v.Volume, v.LeftShift & 31u, v.RightShift & 31u,
-                    v.Osc1Index, v.Osc2Index, v.Output};
+    VoiceRun r{v.Phase, v.PhaseStep, 0, v.NoiseMode != 0, v.Osc1Level, v.Osc2Level, v.PulseWidth,
+               v.XorSource, v.Filter, v.FilterState, v.Volume, v.LeftShift & 31u, v.RightShift & 31u,
+               v.Osc1Index, v.Osc2Index, v.Output};
+    r.shift2 = DeriveShape(k, r.osc1Level, r.osc2Level, r.noise);
+    return r;
 }
 
 void EndRun(int k, const VoiceRun& run) {
@@ -94,18 +104,25 @@ inline void StoreFrame(uint8_t* out, int left, int right) {
 // this program always plays: tonal positions, no XOR, both channels at full
 // level. The general path runs the same arithmetic with those stages added.
 template <bool Plain>
-void RenderRun(VoiceRun (&runs)[RenderedVoices], uint8_t* stream, int frames) {
+void RenderRun(VoiceRun (&runs)[RenderedVoices], uint32_t shapeEdits, uint8_t* stream, int frames) {
     // Outputs of this frame for slots already rendered, of the last frame for the
     // others: what the XOR stage reads.
     uint8_t outputs[VoiceCount];
     for (int k = 0; k < VoiceCount; ++k) outputs[k] = Voices[k].Output;
 
     for (int frame = 0; frame < frames; ++frame) {
+        const uint32_t edits = ShapeEdits.load(std::memory_order_acquire);
+        if (edits != shapeEdits) [[unlikely]] {
+            shapeEdits = edits;
+            for (int k = 0; k < RenderedVoices; ++k) {
+                runs[k].shift2 = DeriveShape(k, runs[k].osc1Level, runs[k].osc2Level, runs[k].noise);
+            }
+        }
         int left = 0;
         int right = 0;
         for (int k = 0; k < RenderedVoices; ++k) {
             VoiceRun& r = runs[k];
-            const WeightedCurves& w = Weighted[k];
+            const WeightedOscillators& w = Weighted[k];
             r.phase += r.step;
             if (!Plain && r.noise) {
                 r.index1 = NoiseTable[r.phase >> 20];
@@ -114,8 +131,9 @@ void RenderRun(VoiceRun (&runs)[RenderedVoices], uint8_t* stream, int frames) {
                 r.index1 = (r.phase >> 16) & 255u;
                 r.index2 = (r.phase >> r.shift2) & 255u;
             }
-            const unsigned waveIndex = (w.wave1[r.index1] + w.wave2[r.index2]) & 255u;
-            const unsigned amplitude = w.amp1[r.index1] + w.amp2[r.index2];
+            const uint32_t mix = w.osc1[r.index1] + w.osc2[r.index2];
+            const unsigned waveIndex = mix & 255u;   // the sum wraps at 256
+            const unsigned amplitude = mix >> 16;
             unsigned output = (amplitude * SineTable[waveIndex] / 255u) & 255u;
             if (r.index1 < r.pulseWidth) output = 255u - output;
             if (!Plain && r.xorSource != 0) {
@@ -142,15 +160,16 @@ void RenderRun(VoiceRun (&runs)[RenderedVoices], uint8_t* stream, int frames) {
 
 void RenderFrames(uint8_t* stream, int frames) {
     VoiceRun runs[RenderedVoices];
+    const uint32_t shapeEdits = ShapeEdits.load(std::memory_order_acquire);
     bool plain = true;
     for (int k = 0; k < RenderedVoices; ++k) {
         runs[k] = BeginRun(k);
         plain = plain && !runs[k].noise && runs[k].xorSource == 0 && runs[k].leftShift == 0 && runs[k].rightShift == 0;
     }
     if (plain) {
-        RenderRun<true>(runs, stream, frames);
+        RenderRun<true>(runs, shapeEdits, stream, frames);
     } else {
-        RenderRun<false>(runs, stream, frames);
+        RenderRun<false>(runs, shapeEdits, stream, frames);
     }
     for (int k = 0; k < RenderedVoices; ++k) EndRun(k, runs[k]);
 }

@@ -8,6 +8,7 @@ uint16_t FramesPerTick = 0;
 std::array<VoiceState, VoiceCount> Voices{};
 std::array<uint8_t, VoiceCount> VoiceInstrument{};
 Relaxed<int16_t> TickCountdown{};
+std::atomic<uint32_t> ShapeEdits{0};
 std::array<InstrumentSlot, InstrumentSlotCount> InstrumentSlots{};
 
 void ShapeCurve::Assign(const CurvePoints& points) {
