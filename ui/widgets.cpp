@@ -15,6 +15,9 @@ ScrollBar::ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent)
     setRange(minimum, maximum);
     setSingleStep(1);
     setPageStep(largeStep);
+    // Qt's own menu on a scroll bar offers "Scroll here", which moves the bar from
+    // code, past Scroll and so past the handler: a bar has no menu here.
+    setContextMenuPolicy(Qt::NoContextMenu);
     // actionTriggered comes after sliderPosition() has moved and been clamped,
     // for every line, page and drag step, also when the position stays put.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {

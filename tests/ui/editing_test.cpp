@@ -1,12 +1,16 @@
 // Editing the instrument: curve bars, envelope bars and boxes, tabs, detune and "New".
+#include <functional>
 #include <random>
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 
 #include "tests/ui/ui_fixture.h"
 
@@ -40,26 +44,43 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons h
     QApplication::sendEvent(target, &event);
 }
 
+// The store of a new window with the given tabs selected.
+ParameterStore StartStore(int oscillatorTab = 0, int envelopeTab = 0) {
+    ParameterStore store{};
+    store.OscillatorCurves = StartCurves;
+    store.Envelopes = StartEnvelopes;
+    store.OscillatorTab = static_cast<uint8_t>(oscillatorTab);
+    store.EnvelopeTab = static_cast<uint8_t>(envelopeTab);
+    return store;
+}
+
+// Every draw of the preview writes its bitmap through QImage::bits(), and each such
+// write access moves the image's cache key on by one; the test calibrates this first.
+qint64 PreviewKey() {
+    return Form1->Image1->Picture.cacheKey();
+}
+
 }  // namespace
 
 class EditingTest : public QObject {
     Q_OBJECT
 
 private:
+    EngineSnapshot engineAtStart_{};
+
     // After a curve edit: the point holds `expected` in store, engine, bar and label,
-    // every other point of the four curves is as at start, and the preview shows the
+    // everything else in store and engine is as at start, and the preview shows the
     // selected oscillator.
-    static void VerifyCurveEdit(int oscillator, int bar, int expected, const QString& text) {
+    void VerifyCurveEdit(int oscillator, int bar, int expected, const QString& text) const {
         const int row = (bar - 1) / 9;
         const int point = (bar - 1) % 9;
-        std::array<OscillatorShape, 2> curves = StartCurves;
+        ParameterStore store = StartStore(oscillator);
+        std::array<OscillatorShape, 2>& curves = store.OscillatorCurves;
         (row == 0 ? curves[oscillator].Waveform : curves[oscillator].Strength)[point] = static_cast<uint8_t>(expected);
-        for (int o = 0; o < 2; ++o) {
-            QCOMPARE(Form1->Store.OscillatorCurves[o].Waveform, curves[o].Waveform);
-            QCOMPARE(Form1->Store.OscillatorCurves[o].Strength, curves[o].Strength);
-            QCOMPARE(ksynth::Voices[0].Curve(o, 0).Snapshot(), curves[o].Waveform);
-            QCOMPARE(ksynth::Voices[0].Curve(o, 1).Snapshot(), curves[o].Strength);
-        }
+        QVERIFY(SameStore(Form1->Store, store));
+        EngineSnapshot engine = engineAtStart_;
+        engine.Curves[2 * oscillator + row][point] = static_cast<uint8_t>(expected);
+        QVERIFY(EngineSnapshot::Take() == engine);
         QCOMPARE(Control<ScrollBar>(QString("ScrollBar%1").arg(bar))->value(), expected);
         const QString label = row == 0 ? QString("Label%1").arg(point + 1) : QString("LabelST%1").arg(point + 1);
         QCOMPARE(Control<QLabel>(label)->text(), text);
@@ -68,7 +89,10 @@ private:
 
 private slots:
     void initTestCase() { ksynth::BuildTables(); }
-    void init() { NewFormOnInstrumentPage(); }
+    void init() {
+        NewFormOnInstrumentPage();
+        engineAtStart_ = EngineSnapshot::Take();
+    }
     void cleanup() { DeleteForm(); }
 
     void curveBar_data() {
@@ -138,6 +162,27 @@ private slots:
         VerifyCurveEdit(0, 12, dragged, Control<QLabel>("LabelST3")->text());
     }
 
+    void contextMenuCannotMoveABarPastItsHandler() {
+        // Qt's own scroll bar menu would offer "Scroll here", which moves the bar
+        // without a scroll event. If a menu opens, pick its first item.
+        auto* bar = Control<ScrollBar>("ScrollBar1");   // oscillator 1 Waveform point 0, at 255
+        bool menuOpened = false;
+        QTimer::singleShot(0, bar, [&menuOpened] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                menuOpened = true;
+                QTest::keyClick(menu, Qt::Key_Down);
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 6), bar->mapToGlobal(QPoint(4, 6)));
+        QApplication::sendEvent(bar, &event);
+        QCoreApplication::processEvents();
+
+        QVERIFY(!menuOpened);
+        QCOMPARE(bar->value(), 255);
+        VerifyCurveEdit(0, 1, 255, " 255");
+    }
+
     void positionFromCodeRaisesNothing() {
         const ParameterStore store = Form1->Store;
         const EngineSnapshot engine = EngineSnapshot::Take();
@@ -183,9 +228,9 @@ private slots:
 
         Control<ScrollBar>("ScrollBar" + bar)->triggerAction(Action(action));
 
-        std::array<ksynth::EnvelopeParams, 5> envelopes = StartEnvelopes;
-        envelopes[envelope].*ksynth::EnvelopeFields[index] = static_cast<uint8_t>(expected);
-        for (int e = 0; e < 5; ++e) QVERIFY(SameParams(Form1->Store.Envelopes[e], envelopes[e]));
+        ParameterStore store = StartStore(0, envelope);
+        store.Envelopes[envelope].*ksynth::EnvelopeFields[index] = static_cast<uint8_t>(expected);
+        QVERIFY(SameStore(Form1->Store, store));
         QCOMPARE(Control<QLabel>("Label" + bar)->text(), text);
         // The engine gets envelopes at the next key press only.
         QVERIFY(EngineSnapshot::Take() == engine);
@@ -210,9 +255,9 @@ private slots:
 
         ClickIndicator(checkBox);
         QVERIFY(checkBox->isChecked());
-        std::array<ksynth::EnvelopeParams, 5> envelopes = StartEnvelopes;
-        envelopes[envelope].*field = 255;
-        for (int e = 0; e < 5; ++e) QVERIFY(SameParams(Form1->Store.Envelopes[e], envelopes[e]));
+        ParameterStore store = StartStore(0, envelope);
+        store.Envelopes[envelope].*field = 255;
+        QVERIFY(SameStore(Form1->Store, store));
         QVERIFY(EngineSnapshot::Take() == engine);
 
         // Another envelope shows its own, unticked box; coming back shows the tick.
@@ -224,7 +269,7 @@ private slots:
 
         ClickIndicator(checkBox);
         QVERIFY(!checkBox->isChecked());
-        for (int e = 0; e < 5; ++e) QVERIFY(SameParams(Form1->Store.Envelopes[e], StartEnvelopes[e]));
+        QVERIFY(SameStore(Form1->Store, StartStore(0, envelope)));
     }
 
     void oscillatorTabsChangeOnlyWhatIsShown() {
@@ -271,7 +316,64 @@ private slots:
         QCOMPARE(Control<QLabel>("LabelAs")->text(), QString("  96"));
         QCOMPARE(Control<QLabel>("LabelDs")->text(), QString("   0"));
         QCOMPARE(int(Form1->Store.EnvelopeTab), 3);
+
+        ClickTab(Form1->TabControl2, 0);   // back to "Volume": (0, 255), (80, 0)
+        QVERIFY(SameStore(Form1->Store, StartStore()));
+        QVERIFY(EngineSnapshot::Take() == engine);
+        QCOMPARE(Control<QLabel>("LabelAs")->text(), QString("   0"));
+        QCOMPARE(Control<QLabel>("LabelAv")->text(), QString(" 255"));
+        QCOMPARE(Control<QLabel>("LabelDs")->text(), QString("  80"));
         QVERIFY(Form1->Image1->Picture == preview);
+    }
+
+    void oscillatorTabSendsItsCurvesAgain() {
+        // A voice point that has drifted from the store is put right by selecting its tab.
+        ksynth::Voices[0].Osc2Waveform[3] = 7;
+        ksynth::Voices[0].Osc2Strength[8] = 7;
+        ClickTab(Form1->TabControl1, 1);
+        QVERIFY(EngineSnapshot::Take() == engineAtStart_);
+        QVERIFY(SameStore(Form1->Store, StartStore(1)));
+    }
+
+    void previewDraws() {
+        // Calibration: one draw moves the key by one.
+        qint64 before = PreviewKey();
+        Form1->DrawPreview();
+        QCOMPARE(PreviewKey() - before, 1);
+
+        struct Case {
+            const char* what;
+            std::function<void()> act;
+            int draws;
+        };
+        const auto scroll = [](const char* bar, Action action) {
+            return [=] { Control<ScrollBar>(bar)->triggerAction(action); };
+        };
+        const Case cases[] = {
+            {"curve bar line step", scroll("ScrollBar3", Action::SliderSingleStepAdd), 1},
+            // ScrollBar1 holds 255: the position repeats and the preview is still drawn.
+            {"curve bar at its end", scroll("ScrollBar1", Action::SliderSingleStepAdd), 1},
+            {"strength bar page step", scroll("ScrollBar14", Action::SliderPageStepSub), 1},
+            // The refresh writes its 18 points without drawing, then draws once.
+            {"oscillator tab", [] { ClickTab(Form1->TabControl1, 1); }, 1},
+            // 18 points, each drawn, and once more by the refresh.
+            {"New", [] { QTest::mouseClick(Form1->Button1, Qt::LeftButton); }, 19},
+            {"oscillator tab back", [] { ClickTab(Form1->TabControl1, 0); }, 1},
+            {"envelope bar", scroll("ScrollBarDv", Action::SliderPageStepAdd), 0},
+            {"envelope tab", [] { ClickTab(Form1->TabControl2, 4); }, 0},
+            {"Invert", [] { ClickIndicator(Form1->CheckBox1); }, 0},
+            {"Repeat", [] { ClickIndicator(Form1->CheckBox2); }, 0},
+            {"detune", scroll("ScrollBarO2DT", Action::SliderSingleStepSub), 0},
+            {"Octave item", [] { ClickIndicator(Form1->RadioGroup1->Item(2)); }, 0},
+            {"piano key", [] { QTest::mouseClick(Control<PianoKey>("ButtonC0"), Qt::LeftButton); }, 0},
+            {"Stop", [] { QTest::mouseClick(Form1->Button5, Qt::LeftButton); }, 0},
+        };
+        for (const Case& c : cases) {
+            before = PreviewKey();
+            c.act();
+            QVERIFY2(PreviewKey() - before == c.draws,
+                     qPrintable(QString("%1: %2 draws").arg(c.what).arg(PreviewKey() - before)));
+        }
     }
 
     void detune_data() {
@@ -296,7 +398,9 @@ private slots:
         ksynth::Voices[0].Osc2Detune = 99;
 
         Form1->ScrollBarO2DT->triggerAction(Action(action));
-        QCOMPARE(int(ksynth::Voices[0].Osc2Detune), expected);
+        EngineSnapshot engine = engineAtStart_;
+        engine.Detune = static_cast<int8_t>(expected);
+        QVERIFY(EngineSnapshot::Take() == engine);
         QCOMPARE(Form1->LabelO2DT->text(), text);
         QVERIFY(SameStore(Form1->Store, store));
 

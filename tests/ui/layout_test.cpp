@@ -1,4 +1,6 @@
 // The window's frame, pages and the place, caption and range of every control.
+#include <cstdlib>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QFontInfo>
@@ -6,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTextEdit>
 
 #include "tests/ui/ui_fixture.h"
@@ -62,6 +65,15 @@ private slots:
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        // Centred on the screen, give or take the frame the window system adds around it.
+        const QPoint offCentre = Form1->geometry().center() - Form1->screen()->geometry().center();
+        const QRect frame = Form1->frameGeometry();
+        const QRect client = Form1->geometry();
+        QVERIFY2(std::abs(offCentre.x()) <= frame.width() - client.width() &&
+                     std::abs(offCentre.y()) <= frame.height() - client.height(),
+                 qPrintable(QString("%1, %2 off the centre").arg(offCentre.x()).arg(offCentre.y())));
+        // On the button face.
+        QCOMPARE(Form1->palette().color(QPalette::Window), Form1->palette().color(QPalette::Button));
         QCOMPARE(Form1->font().family(), QString("Tahoma"));
         QCOMPARE(Form1->font().pixelSize(), 11);
         if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
@@ -239,7 +251,9 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("tag");
         QTest::addColumn<QRect>("rect");
+        QTest::addColumn<int>("note");
         const char* notes[12] = {"C", "CS", "D", "DS", "E", "F", "FS", "G", "GS", "A", "AS", "B"};
+        const int noteBytes[12] = {6, 21, 38, 55, 74, 93, 114, 136, 159, 184, 210, 238};
         const bool black[12] = {false, true, false, true, false, false, true, false, true, false, true, false};
         const char* suffixes[3] = {"d", "0", "u"};
         // Walk the keys in pitch order: each white key is 15 right of the last white one,
@@ -250,7 +264,7 @@ private slots:
                 const QString name = QString("Button") + notes[semitone] + suffixes[offset];
                 const QRect rect = black[semitone] ? QRect(whiteLeft + 9, 404, 11, 55)
                                                    : QRect(whiteLeft += 15, 404, 15, 87);
-                QTest::newRow(qPrintable(name)) << name << 16 * offset + semitone << rect;
+                QTest::newRow(qPrintable(name)) << name << 16 * offset + semitone << rect << noteBytes[semitone];
             }
         }
     }
@@ -259,6 +273,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, tag);
         QFETCH(QRect, rect);
+        QFETCH(int, note);
         auto* key = Control<PianoKey>(name);
         QVERIFY(key);
         QCOMPARE(key->Tag, tag);
@@ -269,6 +284,12 @@ private slots:
         // reached below the black keys' ends.
         const QPoint inside = rect.width() == 11 ? rect.center() : QPoint(rect.center().x(), 404 + 80);
         QCOMPARE(Control("TInst")->childAt(inside), key);
+
+        // Wired to the shared key handler: with item "1" the octave index is the offset,
+        // and (256 + note) x 8 >> (7 - offset) is the frequency index.
+        key->click();
+        QCOMPARE(int(Form1->Store.NoteValue), note);
+        QCOMPARE(uint32_t(ksynth::Voices[0].PhaseStep), ksynth::FrequencyTable[((256 + note) * 8) >> (7 - tag / 16)]);
     }
 
     void boundaryKeys() {

@@ -1,7 +1,9 @@
 // Playing: piano keys, "Octave", "Stop", the pages, the dead controls and the end.
 #include <SDL.h>
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -163,7 +165,9 @@ private slots:
             if (quitButton) {
                 QTest::mouseClick(Form1->Button6, Qt::LeftButton);
             } else {
-                Form1->close();
+                // What the window system sends when the title bar's close button is pressed.
+                QCloseEvent close;
+                QCoreApplication::sendEvent(Form1->windowHandle(), &close);
             }
         });
         QTimer failSafe;

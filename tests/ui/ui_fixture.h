@@ -67,13 +67,6 @@ inline const std::array<ksynth::EnvelopeParams, 5> StartEnvelopes = {{
     {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
 }};
 
-inline bool SameParams(const ksynth::EnvelopeParams& a, const ksynth::EnvelopeParams& b) {
-    for (auto field : ksynth::EnvelopeFields) {
-        if (a.*field != b.*field) return false;
-    }
-    return true;
-}
-
 static_assert(std::has_unique_object_representations_v<ParameterStore>, "compared byte by byte");
 inline bool SameStore(const ParameterStore& a, const ParameterStore& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
