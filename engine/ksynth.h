@@ -1,6 +1,14 @@
 // The synthesis engine: process-wide state, lookup tables, the sample renderer,
 // the envelope generator and the pitch lookup. Integer arithmetic only on the
 // audio path; nothing is allocated after program start.
+//
+// Threading. RenderAudio (and the TickEnvelopes it calls) runs on the audio
+// thread. Beside it, the window thread may store curve points and Osc2Detune
+// at any time: they are single atomic bytes, heard from the next frame. Everything
+// else a note start writes (StartNote, LoadEnvelope, TickCountdown) must not
+// overlap a rendered frame: call it with the audio device locked, or while no
+// device plays. BuildTables runs once before any device opens; ResetEngine only
+// while none plays.
 #pragma once
 
 #include <array>
@@ -178,6 +186,10 @@ void TickEnvelopes();
 
 // Phase step of a note byte (NoteTable entry) at octave index 0..7.
 uint32_t NoteToPhaseStep(uint8_t note, uint8_t octave);
+
+// A note start on voice 0: its pitch, the five fields a note clears, and the five
+// envelopes loaded afresh. Must not overlap a rendered frame (hold the audio lock).
+void StartNote(uint32_t phaseStep, const std::array<EnvelopeParams, EnvelopeCount>& envelopes);
 
 // Puts voices, instrument slots and TickCountdown back to their start values;
 // the tables stay built. For tests and tools.

@@ -471,14 +471,7 @@ void TForm1::PlayNote(uint8_t offset) {
     {
         // The renderer must see the note start whole: no frame between these writes.
         SDLaudio::AudioLockGuard lock;
-        ksynth::VoiceState& voice = ksynth::Voices[0];
-        voice.PhaseStep = ksynth::NoteToPhaseStep(Store.NoteValue, octave);
-        voice.XorSource = 0;
-        voice.PulseWidth = 0;
-        voice.NoiseMode = 0;
-        voice.LeftShift = 0;
-        voice.RightShift = 0;
-        for (uint8_t e = 0; e < ksynth::EnvelopeCount; ++e) ksynth::LoadEnvelope(0, e, Store.Envelopes[e]);
+        ksynth::StartNote(ksynth::NoteToPhaseStep(Store.NoteValue, octave), Store.Envelopes);
     }
     SDLaudio::AudioSetPaused(false);
 }

@@ -43,15 +43,10 @@ int TicksSinceNoteStart() {
 
 // What the window does for a key press; the caller holds the audio lock.
 void LoadNote(unsigned note) {
-    VoiceState& v = Voices[0];
-    v.PhaseStep = NoteToPhaseStep(NoteTable[note % 12], static_cast<uint8_t>(note % 8));
-    v.XorSource = 0;
-    v.PulseWidth = 0;
-    v.NoiseMode = 0;
-    v.LeftShift = 0;
-    v.RightShift = 0;
-    LoadEnvelope(0, 0, TickCounter);
-    for (uint8_t k = 1; k < EnvelopeCount; ++k) LoadEnvelope(0, k, OtherEnvelopes[k - 1]);
+    std::array<EnvelopeParams, EnvelopeCount> envelopes{};
+    envelopes[0] = TickCounter;
+    for (int k = 1; k < EnvelopeCount; ++k) envelopes[k] = OtherEnvelopes[k - 1];
+    StartNote(NoteToPhaseStep(NoteTable[note % 12], static_cast<uint8_t>(note % 8)), envelopes);
 }
 
 // Edits as the window makes them while a note sounds, without the lock.
