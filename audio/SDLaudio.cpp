@@ -5,8 +5,20 @@
 #include "engine/ksynth.h"
 
 namespace SDLaudio {
+namespace {
+
+// Kept from the failed call: SDL's error text is overwritten by later calls.
+char LastError[256] = "";
+
+bool Fail() {
+    SDL_strlcpy(LastError, SDL_GetError(), sizeof LastError);
+    return false;
+}
+
+}  // namespace
 
 bool AudioOpen() {
+    LastError[0] = '\0';
     SDL_AudioSpec desired{};
     desired.freq = ksynth::EngineConfig::SampleRate;
     desired.format = AUDIO_S16LSB;
@@ -15,10 +27,14 @@ bool AudioOpen() {
     desired.callback = ksynth::RenderAudio;
     desired.userdata = nullptr;
 
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return Fail();
     // No obtained format: SDL then converts to the hardware's format itself, so the
     // callback always sees exactly this format and block size.
-    return SDL_OpenAudio(&desired, nullptr) >= 0;
+    return SDL_OpenAudio(&desired, nullptr) >= 0 || Fail();
+}
+
+const char* AudioError() {
+    return LastError;
 }
 
 void AudioSetPaused(bool paused) {

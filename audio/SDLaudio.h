@@ -8,6 +8,9 @@ namespace SDLaudio {
 // signed 16-bit little-endian stereo, 2048 frames per callback.
 bool AudioOpen();
 
+// SDL's own words for the last failed AudioOpen, "" when it succeeded.
+const char* AudioError();
+
 // Stops (true) or starts (false) the callbacks.
 void AudioSetPaused(bool paused);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include <QCheckBox>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
+#include <QRect>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStringList>
@@ -146,6 +148,9 @@ constexpr int WhiteKeyHeight = 87;
 constexpr int BlackKeyWidth = 11;
 constexpr int BlackKeyHeight = 55;
 constexpr int BlackKeyShift = 9;   // from the left edge of the white key a semitone below
+
+// Below the keys, right of the oscillator tab control, to the page's bottom.
+constexpr QRect AudioStatusArea{KeyboardLeft, KeyboardTop + WhiteKeyHeight + 4, 315, 30};
 
 constexpr bool IsBlackKey(int semitone) {
     return semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
@@ -308,6 +313,14 @@ void TForm1::BuildInstrumentPage() {
     connect(RadioGroup1, &RadioGroup::Click, this, [this] { RadioGroup1Click(RadioGroup1); });
 
     BuildKeyboard();
+
+    // The free strip below the keys, for the one line that explains silence.
+    AudioStatusLine = new QLabel(TInst);
+    AudioStatusLine->setObjectName("AudioStatusLine");
+    AudioStatusLine->setGeometry(AudioStatusArea);
+    AudioStatusLine->setWordWrap(true);
+    AudioStatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    AudioStatusLine->hide();
 }
 
 void TForm1::BuildOscillatorTab() {
@@ -421,8 +434,12 @@ void TForm1::FormCreate(QObject*) {
     RefreshOscillatorPage();
     RefreshEnvelopePage();
 
-    // Without a sound card the program runs silently; there is nothing to report.
-    SDLaudio::AudioOpen();
+    // Without a sound card the program still runs, silently, and says why.
+    if (!SDLaudio::AudioOpen()) {
+        const QString error = QString::fromLocal8Bit(SDLaudio::AudioError());
+        ShowAudioStatus(QString("No audio output (%1): notes are silent.").arg(error));
+        std::fprintf(stderr, "tonare: no audio output (%s): notes are silent.\n", qPrintable(error));
+    }
 
     Random.seed(static_cast<std::mt19937::result_type>(std::chrono::system_clock::now().time_since_epoch().count()));
 }
@@ -464,6 +481,11 @@ void TForm1::ButtonPlayNote(QObject* Sender) {
 
 void TForm1::RadioGroup1Click(QObject*) {
     Store.Octave = static_cast<uint8_t>(RadioGroup1->ItemIndex());
+}
+
+void TForm1::ShowAudioStatus(const QString& text) {
+    AudioStatusLine->setText(text);
+    AudioStatusLine->setVisible(!text.isEmpty());
 }
 
 void TForm1::PlayNote(uint8_t offset) {

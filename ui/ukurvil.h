@@ -43,6 +43,9 @@ public:
     void RadioGroup1Click(QObject* Sender);
     void PlayNote(uint8_t offset);
 
+    // The line below the piano keys that says why no sound is heard; empty hides it.
+    void ShowAudioStatus(const QString& text);
+
     // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
     void ScrollBar1Change(QObject*, int ScrollPos) { CurveBarChange(0, ScrollPos); }
     void ScrollBar2Change(QObject*, int ScrollPos) { CurveBarChange(1, ScrollPos); }
@@ -123,6 +126,7 @@ public:
     PageControl* PageControl1;
     RadioGroup* RadioGroup1;
     std::array<PianoKey*, 36> Keys;           // in Tag order: ButtonCd .. ButtonBu
+    QLabel* AudioStatusLine;                  // below the keys; hidden while sound works
 
 private:
     void BuildTopRow();
