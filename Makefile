@@ -1,4 +1,4 @@
-# Entry points: `make run`, `make test`, `make bench`. Each installs what is missing first.
+# Entry points: `make run`, `make test`, `make bench`, `make fuzz`. Each installs what is missing first.
 BUILD     ?= build
 ASAN      ?= build-asan
 BUILDTYPE ?= RelWithDebInfo
@@ -6,7 +6,7 @@ WERROR    ?= OFF
 JOBS      ?= $(shell nproc)
 CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR)
 
-.PHONY: run test bench build build-asan deps clean
+.PHONY: run test bench fuzz build build-asan deps clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +30,15 @@ test: build build-asan
 
 bench: build
 	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+
+# The engine fuzz target until stopped (Ctrl-C). Its corpus grows from the seeds
+# in $(BUILD)/fuzz-corpus; a failing input lands in $(BUILD)/artifacts.
+fuzz: deps
+	@$(CONFIGURE) -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target engine_fuzz
+	@mkdir -p $(BUILD)/fuzz-corpus $(BUILD)/artifacts
+	@cp -n tests/fuzz/corpus/* $(BUILD)/fuzz-corpus/
+	./$(BUILD)/tests/fuzz/clang/engine_fuzz -max_len=512 -timeout=10 -artifact_prefix=$(BUILD)/artifacts/engine_fuzz- $(BUILD)/fuzz-corpus
 
 clean:
 	rm -rf $(BUILD) $(ASAN)
