@@ -5,8 +5,16 @@
 #include <cstring>
 
 #include "engine/ksynth.h"
+#ifdef KSYNTH_FRAME_HOOK
+#include "engine/frame_hook.h"
+#endif
 
 namespace ksynth {
+
+#ifdef KSYNTH_FRAME_HOOK
+void (*BeforeFrame)() = nullptr;
+#endif
+
 namespace {
 
 constexpr int RenderedVoices = EngineConfig::LastVoice + 1;
@@ -111,6 +119,9 @@ void RenderRun(VoiceRun (&runs)[RenderedVoices], uint32_t shapeEdits, uint8_t* s
     for (int k = 0; k < VoiceCount; ++k) outputs[k] = Voices[k].Output;
 
     for (int frame = 0; frame < frames; ++frame) {
+#ifdef KSYNTH_FRAME_HOOK
+        if (BeforeFrame) BeforeFrame();
+#endif
         const uint32_t edits = ShapeEdits.load(std::memory_order_acquire);
         if (edits != shapeEdits) [[unlikely]] {
             shapeEdits = edits;
