@@ -48,8 +48,6 @@ const SequenceCase SequenceCases[] = {
     {"first_step_of_length_0", {0, 255, 80, 0, 0, 0, 0, 0, 0, 0}, {{1, 251}, {79, 3}, {80, 0}, {81, 0}, {120, 0}}},
     // 9325 * 6 = 55950 -> 218; tick 7 ends exactly on 65280.
     {"truncated_increments", {7, 255, 0, 0, 0, 0, 0, 0, 0, 0}, {{1, 36}, {6, 218}, {7, 255}, {8, 255}, {50, 255}}},
-    {"all_lengths_0_holds", {0, 77, 0, 9, 0, 9, 0, 9, 0, 0}, {{1, 77}, {2, 77}, {50, 77}}},
-    {"all_lengths_0_repeating_restarts_each_tick", {0, 77, 0, 9, 0, 9, 0, 9, 0, 255}, {{1, 77}, {2, 77}, {50, 77}}},
     // +-6528 per tick: up in 10 (25, ..., 255), down in 10 (58752 -> 229, ..., 0), tick 21 restarts at 0.
     {"repeat_cycle_of_21_ticks",
      {10, 255, 10, 0, 0, 0, 0, 0, 0, 255},
@@ -76,6 +74,41 @@ TEST_P(EnvelopeSequenceTest, WritesTheHandWorkedVolumes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sequences, EnvelopeSequenceTest, ::testing::ValuesIn(SequenceCases), CaseName{});
+
+// With all four lengths 0 a restart rebuilds exactly the loaded state, so holding
+// and repeating sound the same. Moving Level away before each tick tells them apart:
+// a held envelope keeps the moved level, a repeating one restarts at step 1's value.
+struct AllLengthsZeroCase {
+    std::string name;
+    uint8_t repeat;
+    int volumeAfterMove;
+};
+void PrintTo(const AllLengthsZeroCase& c, std::ostream* os) { *os << c.name; }
+
+constexpr int MovedLevel = 10;
+
+const AllLengthsZeroCase AllLengthsZeroCases[] = {
+    {"holds", 0, MovedLevel},
+    {"repeating_restarts_each_tick", 255, 77},
+};
+
+using AllLengthsZeroTest = EngineCaseTest<AllLengthsZeroCase>;
+
+TEST_P(AllLengthsZeroTest, StandsAtStepOneUntilMoved) {
+    const AllLengthsZeroCase& c = GetParam();
+    LoadEnvelope(0, 0, {0, 77, 0, 9, 0, 9, 0, 9, 0, c.repeat});
+    for (int tick = 1; tick <= 3; ++tick) {
+        TickEnvelopes();
+        EXPECT_EQ(Voices[0].Volume, 77) << "tick " << tick;
+    }
+    for (int tick = 4; tick <= 6; ++tick) {
+        InstrumentSlots[0].Envelopes[0].Level = MovedLevel * 256;
+        TickEnvelopes();
+        EXPECT_EQ(Voices[0].Volume, c.volumeAfterMove) << "tick " << tick;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Repeat, AllLengthsZeroTest, ::testing::ValuesIn(AllLengthsZeroCases), CaseName{});
 
 // A step of length 0 after the first jumps to its value, so the step after it
 // runs from that value and Level stays within 0..65280.
