@@ -4,7 +4,7 @@
 //
 // Input, read front to back (missing bytes read as 0):
 //   PhaseStep (4 bytes, little-endian), the 50 byte fields of voice 0 in
-//   VoiceByte's order, Phase (4), five envelopes of 10 bytes (each loaded),
+//   SetVoiceByte's order, Phase (4), five envelopes of 10 bytes (each loaded),
 //   TickCountdown (2), then up to MaxOperations operations, each an opcode byte
 //   (its value modulo OperationCount) and its arguments:
 //     Render  3 bytes: len = value modulo (MaxLen + 1)
@@ -32,31 +32,32 @@ constexpr int MaxLevel = 255 * 256;
 enum Operation : uint8_t { Render, Tick, Load, Edit, OperationCount };
 
 // Every single-byte field of a voice in its order: seven plain settings, the
-// detune, the 36 curve points and the renderer's six carried bytes.
+// detune, the 36 curve points, then the renderer's four carried bytes and the
+// two channel shifts.
 enum VoiceByteIndex : unsigned {
     DetuneByte = 7,
     FirstCurvePoint = DetuneByte + 1,
-    FirstFrameByte = FirstCurvePoint + 4 * CurvePointCount,
-    VoiceByteCount = FirstFrameByte + 6,
+    FirstTailByte = FirstCurvePoint + 4 * CurvePointCount,
+    VoiceByteCount = FirstTailByte + 6,
 };
 
 void SetVoiceByte(VoiceState& v, unsigned index, uint8_t value) {
     Relaxed<uint8_t>* const settings[] = {&v.XorSource, &v.PulseWidth, &v.Volume,   &v.Osc1Level,
                                           &v.Osc2Level, &v.Filter,     &v.NoiseMode};
-    Relaxed<uint8_t>* const frameBytes[] = {&v.Output,      &v.Osc1Index, &v.Osc2Index,
+    Relaxed<uint8_t>* const tailBytes[] = {&v.Output,      &v.Osc1Index, &v.Osc2Index,
                                             &v.FilterState, &v.LeftShift, &v.RightShift};
     static_assert(sizeof settings / sizeof settings[0] == DetuneByte);
-    static_assert(sizeof frameBytes / sizeof frameBytes[0] == VoiceByteCount - FirstFrameByte);
+    static_assert(sizeof tailBytes / sizeof tailBytes[0] == VoiceByteCount - FirstTailByte);
     if (index < DetuneByte) {
         *settings[index] = value;
     } else if (index == DetuneByte) {
         v.Osc2Detune = static_cast<int8_t>(value);
-    } else if (index < FirstFrameByte) {
+    } else if (index < FirstTailByte) {
         const unsigned point = index - FirstCurvePoint;
         const unsigned curve = point / CurvePointCount;
         v.Curve(curve / 2, curve % 2)[point % CurvePointCount] = value;
     } else {
-        *frameBytes[index - FirstFrameByte] = value;
+        *tailBytes[index - FirstTailByte] = value;
     }
 }
 
