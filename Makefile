@@ -1,4 +1,4 @@
-# Entry points: `make run`, `make test`, `make bench`. Each installs what is missing first.
+# Entry points: `make run`, `make test`, `make bench`, `make package`. Each installs what is missing first.
 BUILD     ?= build
 ASAN      ?= build-asan
 BUILDTYPE ?= RelWithDebInfo
@@ -6,7 +6,7 @@ WERROR    ?= OFF
 JOBS      ?= $(shell nproc)
 CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR)
 
-.PHONY: run test bench build build-asan deps clean
+.PHONY: run test bench package build build-asan deps clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +30,13 @@ test: build build-asan
 
 bench: build
 	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+
+# The Debian package tonare_<version>_<arch>.deb, left in this folder for
+# `sudo apt install ./tonare_*.deb`.
+package: build
+	@rm -f $(BUILD)/tonare_*.deb
+	@cmake --build $(BUILD) --target package
+	@cp $(BUILD)/tonare_*.deb .
 
 clean:
 	rm -rf $(BUILD) $(ASAN)
