@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -233,6 +234,21 @@ TEST_F(Package, ProgramIsHardened) {
     for (const char* feature : {"Position Independent Executable: yes", "Stack protected: yes",
                                 "Fortify Source functions: yes", "Read-only relocations: yes", "Immediate binding: yes"})
         EXPECT_TRUE(check.out.contains(feature)) << feature << " missing from\n" << check.out.toStdString();
+}
+
+// The menu entry starts the installed command with the installed icon, and the
+// AppStream data launches that entry.
+TEST_F(Package, MenuEntryNamesTheInstalledProgramAndIcon) {
+    const QString entry = Root() + "/usr/share/applications/" + AppId + ".desktop";
+    EXPECT_EQ(DesktopValue(entry, "Exec"), "tonare");
+    EXPECT_TRUE(QFileInfo(Root() + "/usr/bin/tonare").isExecutable());
+    const QString icon = DesktopValue(entry, "Icon");
+    EXPECT_EQ(icon, AppId);
+    for (int size : IconSizes())
+        EXPECT_TRUE(QFile::exists(Root() + QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/").arg(size) + icon + ".png"));
+    QFile metainfo(Root() + "/usr/share/metainfo/" + AppId + ".metainfo.xml");
+    ASSERT_TRUE(metainfo.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(metainfo.readAll().contains("<launchable type=\"desktop-id\">" + AppId.toUtf8() + ".desktop</launchable>"));
 }
 
 // Runs the unpacked program on a private X server. Its window carries the class
