@@ -71,6 +71,8 @@ struct Layout {
     int waveRight;
     int thickness;    // the wave's stroke
 
+    // Proportions come from a 16-pixel design, measured in sixteenths of the
+    // side and rounded to whole pixels at every size.
     explicit Layout(int s) : size(s) {
         const auto scaled = [s](double sixteenths) { return std::max(1, int(std::lround(s * sixteenths / 16))); };
         corner = scaled(2.5);
