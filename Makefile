@@ -1,4 +1,4 @@
-# Entry points: `make run`, `make test`, `make bench`, `make fuzz`. Each installs what is missing first.
+# Entry points: `make run`, `make test`, `make bench`, `make fuzz`, `make package`. Each installs what is missing first.
 BUILD     ?= build
 ASAN      ?= build-asan
 BUILDTYPE ?= RelWithDebInfo
@@ -6,7 +6,7 @@ WERROR    ?= OFF
 JOBS      ?= $(shell nproc)
 CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR)
 
-.PHONY: run test bench fuzz build build-asan deps clean
+.PHONY: run test bench fuzz package build build-asan deps clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +39,13 @@ fuzz: deps
 	@mkdir -p $(BUILD)/fuzz-corpus $(BUILD)/artifacts
 	@cp -n tests/fuzz/corpus/* $(BUILD)/fuzz-corpus/
 	./$(BUILD)/tests/fuzz/clang/engine_fuzz -max_len=512 -timeout=10 -artifact_prefix=$(BUILD)/artifacts/engine_fuzz- $(BUILD)/fuzz-corpus
+
+# The Debian package tonare_<version>_<arch>.deb, left in this folder for
+# `sudo apt install ./tonare_*.deb`.
+package: build
+	@rm -f $(BUILD)/tonare_*.deb
+	@cmake --build $(BUILD) --target package
+	@cp $(BUILD)/tonare_*.deb .
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

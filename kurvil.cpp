@@ -12,6 +12,8 @@ int main(int argc, char* argv[]) {
     // The application name, not the display name: Qt would append a display
     // name to the window caption.
     QApplication::setApplicationName("Tonare Wavegenerator");
+    // Docks match the window to the installed menu entry by this id.
+    QGuiApplication::setDesktopFileName("org.tonare.WaveGenerator");
 
     Form1 = new TForm1;   // runs FormCreate once its controls exist
     Form1->show();
