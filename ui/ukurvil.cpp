@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -21,7 +23,9 @@
 
 #include "audio/SDLaudio.h"
 #include "engine/ksynth.h"
+#include "ui/keymap.h"
 #include "ui/logo.h"
+#include "ui/pianokey.h"
 #include "ui/preview.h"
 #include "ui/widgets.h"
 
@@ -141,6 +145,13 @@ constexpr std::array<EffectRow, 15> EffectRows = {{
 constexpr std::array<const char*, 12> NoteNames = {"C", "CS", "D", "DS", "E", "F",
                                                    "FS", "G", "GS", "A", "AS", "B"};
 constexpr std::array<const char*, 3> OffsetNames = {"d", "0", "u"};
+// What a musician calls them, for tooltips and screen readers.
+constexpr std::array<const char*, 12> SpokenNoteNames = {"C", "C#", "D", "D#", "E", "F",
+                                                         "F#", "G", "G#", "A", "A#", "B"};
+constexpr std::array<const char*, 3> SpokenOffsetNames = {"lower", "middle", "upper"};
+constexpr int OctaveOffsets = 3;
+constexpr int SemitonesPerOctave = 12;
+constexpr int OctaveItems = 6;   // "1" .. "6", on F1 .. F6
 constexpr int KeyboardLeft = 348;
 constexpr int KeyboardTop = 404;
 constexpr int WhiteKeyWidth = 15;
@@ -230,6 +241,9 @@ TForm1::TForm1() : QWidget(nullptr) {
     const QRect screenArea = screen()->geometry();
     move(screenArea.center() - rect().center());
 
+    // Keys play wherever the focus is in this window, so the window sees them first.
+    qApp->installEventFilter(this);
+
     FormCreate(this);
 }
 
@@ -254,6 +268,7 @@ void TForm1::BuildTopRow() {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(Button5); });
     connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(Button6); });
+    Button5->setToolTip("Stop (Esc)");
 }
 
 void TForm1::BuildAboutPage() {
@@ -311,6 +326,7 @@ void TForm1::BuildInstrumentPage() {
     RadioGroup1->setObjectName("RadioGroup1");
     RadioGroup1->setGeometry(348, 368, 315, 30);
     connect(RadioGroup1, &RadioGroup::Click, this, [this] { RadioGroup1Click(RadioGroup1); });
+    for (int i = 0; i < OctaveItems; ++i) RadioGroup1->Item(i)->setToolTip(QString("Octave %1 (F%1)").arg(i + 1));
 
     BuildKeyboard();
 
@@ -404,6 +420,11 @@ void TForm1::BuildKeyboard() {
                 key->setGeometry(KeyLeft(offset, semitone), KeyboardTop, black ? BlackKeyWidth : WhiteKeyWidth,
                                  black ? BlackKeyHeight : WhiteKeyHeight);
                 key->setFocusPolicy(Qt::NoFocus);
+                const QString spoken =
+                    QString("%1, %2 octave").arg(SpokenNoteNames[semitone], SpokenOffsetNames[offset]);
+                const QString keys = keymap::KeyNames(key->Tag);
+                key->setAccessibleName(spoken);
+                key->setToolTip(keys.isEmpty() ? spoken : QString("%1 (key %2)").arg(spoken, keys));
                 connect(key, &QPushButton::clicked, this, [this, key] { ButtonPlayNote(key); });
                 Keys[12 * offset + semitone] = key;
             }
@@ -464,6 +485,7 @@ void TForm1::Button1Click(QObject*) {
 
 void TForm1::Button5Click(QObject*) {
     SDLaudio::AudioSetPaused(true);
+    ShowSoundingKey(nullptr);
 }
 
 void TForm1::Button6Click(QObject*) {
@@ -477,6 +499,7 @@ void TForm1::ButtonPlayNote(QObject* Sender) {
     if (!key) return;
     Store.NoteValue = ksynth::NoteTable[key->Tag & 15];
     PlayNote(static_cast<uint8_t>(key->Tag >> 4));
+    ShowSoundingKey(Keys[static_cast<std::size_t>(SemitonesPerOctave * (key->Tag >> 4) + (key->Tag & 15))]);
 }
 
 void TForm1::RadioGroup1Click(QObject*) {
@@ -496,6 +519,71 @@ void TForm1::PlayNote(uint8_t offset) {
         ksynth::StartNote(ksynth::NoteToPhaseStep(Store.NoteValue, octave), Store.Envelopes);
     }
     SDLaudio::AudioSetPaused(false);
+}
+
+// ---- Computer keyboard and MIDI ------------------------------------------------
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    if (event->type() == QEvent::KeyPress) return FormKeyDown(watched, static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyRelease) FormKeyUp(watched, static_cast<QKeyEvent*>(event));
+    return false;
+}
+
+namespace {
+
+// One key, by its physical place where the platform tells it.
+quint64 KeyIdentity(const QKeyEvent* key) {
+    return key->nativeScanCode() != 0 ? key->nativeScanCode() : (quint64{1} << 32 | static_cast<quint32>(key->key()));
+}
+
+}  // namespace
+
+bool TForm1::FormKeyDown(QObject*, QKeyEvent* Key) {
+    if (Key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const quint64 identity = KeyIdentity(Key);
+    const auto release = keyReleases_.constFind(identity);
+    const bool repeat = Key->isAutoRepeat() || (release != keyReleases_.cend() && *release == Key->timestamp());
+    if (const std::optional<keymap::Tag> tag = keymap::NoteKey(Key->nativeScanCode(), Key->key())) {
+        if (!repeat) Keys[static_cast<std::size_t>(SemitonesPerOctave * (*tag >> 4) + (*tag & 15))]->click();
+        return true;
+    }
+    if (Key->key() == Qt::Key_Escape) {
+        if (!repeat) Button5->click();
+        return true;
+    }
+    const int item = Key->key() - Qt::Key_F1;
+    if (item >= 0 && item < OctaveItems) {
+        if (!repeat) RadioGroup1->Item(item)->click();
+        return true;
+    }
+    return false;
+}
+
+void TForm1::FormKeyUp(QObject*, QKeyEvent* Key) {
+    // A release ends nothing (a note sounds until the next key or "Stop"); it is
+    // remembered only to tell X's repeats from a fresh press.
+    if (!Key->isAutoRepeat()) keyReleases_.insert(KeyIdentity(Key), Key->timestamp());
+}
+
+void TForm1::MidiNoteOn(QObject*, int Semitone, int OctaveIndex) {
+    Store.NoteValue = ksynth::NoteTable[static_cast<std::size_t>(Semitone)];
+    // PlayNote adds the selected octave in bytes, so this offset lands on OctaveIndex
+    // whatever item is selected.
+    PlayNote(static_cast<uint8_t>(OctaveIndex - Store.Octave));
+    const int offset = OctaveIndex - Store.Octave;
+    ShowSoundingKey(offset >= 0 && offset < OctaveOffsets
+                        ? Keys[static_cast<std::size_t>(SemitonesPerOctave * offset + Semitone)]
+                        : nullptr);
+}
+
+void TForm1::MidiStop(QObject*) {
+    Button5->click();
+}
+
+void TForm1::ShowSoundingKey(PianoKey* key) {
+    for (PianoKey* each : Keys) each->SetSounding(each == key);
 }
 
 // ---- Instrument editing --------------------------------------------------------

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <random>
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
 #include "ui/ParameterStore.h"
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTextEdit;
@@ -42,6 +44,15 @@ public:
     void ButtonPlayNote(QObject* Sender);
     void RadioGroup1Click(QObject* Sender);
     void PlayNote(uint8_t offset);
+
+    // Playing from the computer keyboard and from MIDI, through the same paths as
+    // the mouse: a note key clicks its piano key, Esc "Stop", F1..F6 the "Octave" items.
+    bool FormKeyDown(QObject* Sender, QKeyEvent* Key);
+    void FormKeyUp(QObject* Sender, QKeyEvent* Key);
+    void MidiNoteOn(QObject* Sender, int Semitone, int OctaveIndex);
+    void MidiStop(QObject* Sender);
+    // Lights the key of the sounding note (null: none).
+    void ShowSoundingKey(PianoKey* key);
 
     // The line below the piano keys that says why no sound is heard; empty hides it.
     void ShowAudioStatus(const QString& text);
@@ -128,6 +139,9 @@ public:
     std::array<PianoKey*, 36> Keys;           // in Tag order: ButtonCd .. ButtonBu
     QLabel* AudioStatusLine;                  // below the keys; hidden while sound works
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void BuildTopRow();
     void BuildAboutPage();
@@ -138,6 +152,10 @@ private:
     void BuildKeyboard();
 
     void CurveBarChange(int bar, int position);
+
+    // Timestamps of the last release of each held-down key: X repeats a held key
+    // as release + press pairs that share one timestamp.
+    QHash<quint64, quint64> keyReleases_;
     void EnvelopeBarChange(int index, int position);
 };
 

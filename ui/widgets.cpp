@@ -151,17 +151,45 @@ QRadioButton* RadioGroup::Item(int index) const {
     return static_cast<QRadioButton*>(group_->button(index));
 }
 
+namespace {
+
+constexpr int GroupMargin = 8;        // frame to caption and to the first item
+constexpr int GroupCaptionPad = 2;    // clear space either side of the caption
+
+}  // namespace
+
+int RadioGroup::FrameTop() const {
+    // The frame's top line runs through the middle of the caption.
+    return fontMetrics().height() / 2;
+}
+
+void RadioGroup::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    // An etched line: a dark rectangle with a light one a pixel below and right of it.
+    const QRect frame = rect().adjusted(0, FrameTop(), -2, -2);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(frame.translated(1, 1));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(frame);
+    const QFontMetrics metrics = fontMetrics();
+    const QRect caption(GroupMargin, 0, metrics.horizontalAdvance(title()) + 2 * GroupCaptionPad, metrics.height());
+    painter.fillRect(caption, palette().window());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignCenter, title());
+}
+
 void RadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
-    // The items share the width below the caption in equal columns.
-    constexpr int Margin = 8;
-    constexpr int CaptionHeight = 12;
+    // The items share the width inside the frame in equal columns, below the
+    // caption and clear of the frame's bottom line.
     const auto items = group_->buttons();
     if (items.isEmpty()) return;
-    const int column = (width() - 2 * Margin) / static_cast<int>(items.size());
+    const int top = fontMetrics().height() - 1;
+    const int column = (width() - 2 * GroupMargin) / static_cast<int>(items.size());
     for (QAbstractButton* item : items) {
         const int index = group_->id(item);
-        item->setGeometry(Margin + index * column, CaptionHeight, column, height() - CaptionHeight - 2);
+        item->setGeometry(GroupMargin + index * column, top, column, height() - top - 2);
     }
 }
 

@@ -80,14 +80,6 @@ private:
     QList<QWidget*> pages_;
 };
 
-// A caption-less piano key; Tag holds the octave offset and the semitone.
-class PianoKey : public QPushButton {
-    Q_OBJECT
-public:
-    PianoKey(int tag, QWidget* parent) : QPushButton(parent), Tag(tag) {}
-    const int Tag;   // 16 x octave offset + semitone
-};
-
 // A group box of radio buttons side by side, one column per item.
 class RadioGroup : public QGroupBox {
     Q_OBJECT
@@ -103,9 +95,13 @@ signals:
     void Click();
 
 protected:
+    // A classic group box: the caption sits on the frame's top line and the items
+    // lie wholly inside the frame, even in a box only a little taller than a line.
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int FrameTop() const;
     QButtonGroup* group_;
 };
 

@@ -14,6 +14,7 @@
 
 #include "engine/ksynth.h"
 #include "ui/ParameterStore.h"
+#include "ui/pianokey.h"
 #include "ui/preview.h"
 #include "ui/ukurvil.h"
 #include "ui/widgets.h"
