@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "engine/ksynth.h"
+#include "ui/MidiListener.h"
 #include "ui/ukurvil.h"
 
 int main(int argc, char* argv[]) {
@@ -17,6 +18,13 @@ int main(int argc, char* argv[]) {
 
     Form1 = new TForm1;   // runs FormCreate once its controls exist
     Form1->show();
+
+    // A MIDI keyboard plays through the same handlers as the piano keys; without a
+    // sequencer the listener says so once and stays idle.
+    MidiListener midi;
+    QObject::connect(&midi, &MidiListener::NotePlayed, Form1,
+                     [&midi](int semitone, int octaveIndex) { Form1->MidiNoteOn(&midi, semitone, octaveIndex); });
+    QObject::connect(&midi, &MidiListener::StopRequested, Form1, [&midi] { Form1->MidiStop(&midi); });
     const int result = QApplication::exec();
 
     delete Form1;   // runs FormDestroy, which closes the audio device
