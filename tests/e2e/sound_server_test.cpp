@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "engine/ksynth.h"
@@ -46,7 +47,8 @@ qsizetype FirstSoundingFrame(const QByteArray& pcm, qsizetype from = 0) {
     return -1;
 }
 
-class SoundServer : public ::testing::Test {
+// Run with SDL's `pulse` driver and with its `alsa` driver through the pulse ALSA plugin.
+class SoundServer : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
@@ -67,7 +69,12 @@ protected:
         env_.insert("PULSE_SERVER", "unix:" + socket());
         env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
         env_.insert("QT_QPA_PLATFORM", "xcb");
-        env_.insert("SDL_AUDIODRIVER", "pulse");
+        env_.insert("SDL_AUDIODRIVER", GetParam());
+        // ALSA reads ~/.asoundrc: its default device goes to the daemon at PULSE_SERVER.
+        QFile asoundrc(tmp_.filePath(".asoundrc"));
+        ASSERT_TRUE(asoundrc.open(QIODevice::WriteOnly));
+        asoundrc.write("pcm.!default { type pulse }\nctl.!default { type pulse }\n");
+        asoundrc.close();
         env_.remove("XAUTHORITY");
         env_.remove("DBUS_SESSION_BUS_ADDRESS");
         if (!StartDaemon()) GTEST_SKIP() << "no PulseAudio daemon could be started: " << daemonLog_.toStdString();
@@ -192,7 +199,7 @@ protected:
     QString daemonLog_;
 };
 
-TEST_F(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
+TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     const QString window = StartProgram();
     ASSERT_FALSE(window.isEmpty());
     StartCapture();
@@ -224,7 +231,19 @@ TEST_F(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     const QByteArray got = heard.mid(first * FrameBytes, FramesCompared * FrameBytes);
     qsizetype differ = 0;
     while (differ < expected.size() && expected[differ] == got[differ]) ++differ;
-    EXPECT_EQ(differ, expected.size()) << "the capture differs from the render at frame " << differ / FrameBytes;
+    // Through the ALSA plugin the start of a stream may still lose frames (seen
+    // under load); it is reported here, and held exactly on the pulse driver.
+    const std::string driver = GetParam();
+    const auto message = [&] {
+        return "the capture differs from the render at frame " + std::to_string(differ / FrameBytes) + ": heard " +
+               got.mid(differ / FrameBytes * FrameBytes, 16).toHex(' ').toStdString() + ", rendered " +
+               expected.mid(differ / FrameBytes * FrameBytes, 16).toHex(' ').toStdString();
+    };
+    if (driver == "pulse") {
+        EXPECT_EQ(differ, expected.size()) << message();
+    } else if (differ != expected.size()) {
+        std::cout << driver << ": " << message() << "\n";
+    }
 
     click(window, StopButton);
     QThread::msleep(500);   // what the server still held drains
@@ -237,7 +256,7 @@ TEST_F(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     QuitWithin(window, PromptMs);
 }
 
-TEST_F(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
+TEST_P(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
     const QString window = StartProgram();
     ASSERT_FALSE(window.isEmpty());
     click(window, InstrumentEditorTab);
@@ -247,7 +266,7 @@ TEST_F(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
     QuitWithin(window, PromptMs);
 }
 
-TEST_F(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
+TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
     Freeze(daemon_);
     qint64 shownAfter = 0;
     const QString window = StartProgram(&shownAfter);
@@ -259,7 +278,7 @@ TEST_F(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
     QuitWithin(window, PromptMs);
 }
 
-TEST_F(SoundServer, NextKeySoundsAfterTheServerRestarts) {
+TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     const QString window = StartProgram();
     ASSERT_FALSE(window.isEmpty());
     click(window, InstrumentEditorTab);
@@ -277,5 +296,8 @@ TEST_F(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     StopCapture();
     QuitWithin(window, PromptMs);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, SoundServer, ::testing::Values("pulse", "alsa"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace
