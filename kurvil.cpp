@@ -1,6 +1,10 @@
 // Program entry: the engine's tables, then the application and its one window.
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "audio/AudioDevice.h"
 #include "engine/ksynth.h"
 #include "ui/MidiListener.h"
 #include "ui/ukurvil.h"
@@ -29,5 +33,11 @@ int main(int argc, char* argv[]) {
 
     delete Form1;   // runs FormDestroy, which closes the audio device
     Form1 = nullptr;
+    if (SDLaudio::DeviceAbandoned()) {
+        // A worker is stuck in SDL on a frozen sound server: end without running
+        // exit handlers, which could wait on it.
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

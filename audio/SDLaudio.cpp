@@ -10,6 +10,9 @@ namespace {
 // Kept from the failed call: SDL's error text is overwritten by later calls.
 char LastError[256] = "";
 
+LockHook AfterLock = nullptr;
+LockHook BeforeUnlock = nullptr;
+
 bool Fail() {
     SDL_strlcpy(LastError, SDL_GetError(), sizeof LastError);
     return false;
@@ -50,10 +53,17 @@ void AudioClose() {
 // SDL holds this lock around every callback.
 void AudioLock() {
     SDL_LockAudio();
+    if (AfterLock) AfterLock();
 }
 
 void AudioUnlock() {
+    if (BeforeUnlock) BeforeUnlock();
     SDL_UnlockAudio();
+}
+
+void SetLockHooks(LockHook afterLock, LockHook beforeUnlock) {
+    AfterLock = afterLock;
+    BeforeUnlock = beforeUnlock;
 }
 
 }  // namespace SDLaudio

@@ -22,6 +22,11 @@ void AudioClose();
 void AudioLock();
 void AudioUnlock();
 
+// Test seam: called just after the lock is taken and just before it is let go.
+// Null (the default) calls nothing.
+using LockHook = void (*)();
+void SetLockHooks(LockHook afterLock, LockHook beforeUnlock);
+
 class AudioLockGuard {
 public:
     AudioLockGuard() { AudioLock(); }

@@ -21,6 +21,7 @@
 #include <QTextEdit>
 #include <QTextOption>
 
+#include "audio/AudioDevice.h"
 #include "audio/SDLaudio.h"
 #include "engine/ksynth.h"
 #include "ui/keymap.h"
@@ -434,6 +435,35 @@ void TForm1::BuildKeyboard() {
 
 // ---- Lifecycle and pages -------------------------------------------------------
 
+namespace {
+
+constexpr std::chrono::milliseconds AudioCloseDeadline{500};
+
+// Window thread, once an open attempt has ended: plays a note asked for
+// meanwhile and tells whether notes sound.
+void AudioSettled(TForm1* form) {
+    if (SDLaudio::DeviceSettle() == SDLaudio::DeviceState::Open) {
+        form->ShowAudioStatus("");
+        return;
+    }
+    const QString error = QString::fromLocal8Bit(SDLaudio::AudioError());
+    form->ShowAudioStatus(QString("No audio output (%1): notes are silent.").arg(error));
+    // Said once on stderr; later failed reopens only update the line.
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "tonare: no audio output (%s): notes are silent.\n", qPrintable(error));
+    told = true;
+}
+
+// Starts an attempt; its end reaches the window as a queued call.
+void OpenAudio(TForm1* form) {
+    form->ShowAudioStatus("Audio output is starting: notes will sound once it is open.");
+    SDLaudio::DeviceOpenAsync([form] {
+        QMetaObject::invokeMethod(form, [form] { AudioSettled(form); }, Qt::QueuedConnection);
+    });
+}
+
+}  // namespace
+
 void TForm1::FormCreate(QObject*) {
     Store.OscillatorCurves = DefaultOscillatorCurves;
     Store.Envelopes = DefaultEnvelopes;
@@ -455,18 +485,17 @@ void TForm1::FormCreate(QObject*) {
     RefreshOscillatorPage();
     RefreshEnvelopePage();
 
-    // Without a sound card the program still runs, silently, and says why.
-    if (!SDLaudio::AudioOpen()) {
-        const QString error = QString::fromLocal8Bit(SDLaudio::AudioError());
-        ShowAudioStatus(QString("No audio output (%1): notes are silent.").arg(error));
-        std::fprintf(stderr, "tonare: no audio output (%s): notes are silent.\n", qPrintable(error));
-    }
+    // The device opens off the window thread: a frozen sound server must not
+    // keep the window from showing.
+    OpenAudio(this);
 
     Random.seed(static_cast<std::mt19937::result_type>(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
 void TForm1::FormDestroy(QObject*) {
-    SDLaudio::AudioClose();
+    // A frozen sound server can hold the close forever: give up after a moment
+    // (the program keeps no data) and let main end the process without it.
+    SDLaudio::DeviceClose(AudioCloseDeadline);
 }
 
 void TForm1::PageControl2Change(QObject*) {
@@ -484,7 +513,7 @@ void TForm1::Button1Click(QObject*) {
 }
 
 void TForm1::Button5Click(QObject*) {
-    SDLaudio::AudioSetPaused(true);
+    SDLaudio::DeviceStop();
     ShowSoundingKey(nullptr);
 }
 
@@ -513,12 +542,20 @@ void TForm1::ShowAudioStatus(const QString& text) {
 
 void TForm1::PlayNote(uint8_t offset) {
     const auto octave = static_cast<uint8_t>(Store.Octave + offset);
-    {
-        // The renderer must see the note start whole: no frame between these writes.
-        SDLaudio::AudioLockGuard lock;
-        ksynth::StartNote(ksynth::NoteToPhaseStep(Store.NoteValue, octave), Store.Envelopes);
+    const uint32_t phaseStep = ksynth::NoteToPhaseStep(Store.NoteValue, octave);
+    if (SDLaudio::DeviceRequestPlay()) {
+        {
+            // The renderer must see the note start whole: no frame between these writes.
+            SDLaudio::AudioLockGuard lock;
+            ksynth::StartNote(phaseStep, Store.Envelopes);
+        }
+        SDLaudio::AudioSetPaused(false);
+        return;
     }
-    SDLaudio::AudioSetPaused(false);
+    // Not open, or its audio thread has ended: no callback can run, so the note
+    // needs no lock; it sounds once the device opens. One attempt per key press.
+    ksynth::StartNote(phaseStep, Store.Envelopes);
+    if (SDLaudio::DeviceIsDead()) OpenAudio(this);
 }
 
 // ---- Computer keyboard and MIDI ------------------------------------------------

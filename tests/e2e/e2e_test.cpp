@@ -17,20 +17,11 @@
 #include <vector>
 
 #include "engine/ksynth.h"
+#include "tests/e2e/window_points.h"
 
 namespace {
 
 constexpr int BlockBytes = 8192;
-
-// Points to click, in client coordinates of the 671 x 575 window.
-struct Point {
-    int x;
-    int y;
-};
-constexpr Point InstrumentEditorTab{150, 33};
-constexpr Point OctaveItem4{512, 435};
-constexpr Point KeyA0{538, 520};
-constexpr Point QuitButton{604 + 32, 8};
 
 QByteArray RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
     QProcess process;
@@ -38,28 +29,6 @@ QByteArray RunTool(const QString& program, const QStringList& args, const QProce
     process.start(program, args);
     process.waitForFinished(20000);
     return process.readAllStandardOutput().trimmed();
-}
-
-// The default instrument, as a musician meets it after start.
-void PlayDefaultA440Offline() {
-    using namespace ksynth;
-    BuildTables();
-    ResetEngine();
-    VoiceState& v = Voices[0];
-    v.Osc1Waveform.Assign({255, 0, 255, 0, 255, 0, 255, 0, 255});
-    v.Osc1Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
-    v.Osc2Waveform.Assign({0, 128, 128, 128, 0, 128, 0, 255, 0});
-    v.Osc2Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
-    const std::array<EnvelopeParams, 5> envelopes = {{
-        {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
-    }};
-    for (int e = 0; e < 5; ++e) LoadEnvelope(0, static_cast<uint8_t>(e), envelopes[e]);
-    // "Octave" item "4" with ButtonA0: octave index 4, 440 Hz.
-    v.PhaseStep = FrequencyTable[440];
 }
 
 class EndToEnd : public ::testing::Test {

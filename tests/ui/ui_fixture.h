@@ -3,15 +3,18 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <type_traits>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QImage>
 #include <QSize>
 #include <QTabBar>
 #include <QTest>
 
+#include "audio/AudioDevice.h"
 #include "engine/ksynth.h"
 #include "ui/ParameterStore.h"
 #include "ui/pianokey.h"
@@ -20,9 +23,13 @@
 #include "ui/widgets.h"
 
 // Builds the window on an engine put back to its start values, as at program start.
+// The device opens on a worker: wait for it and deliver its queued report, so
+// each test starts with the device open (or failed) as a started program's would.
 inline TForm1* NewForm() {
     ksynth::ResetEngine();
     Form1 = new TForm1;
+    SDLaudio::DeviceWaitSettled(std::chrono::seconds(10));
+    QCoreApplication::processEvents();
     return Form1;
 }
 

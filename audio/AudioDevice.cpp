@@ -1,0 +1,148 @@
+// Opens, reopens and closes the SDL device on detached worker threads and
+// publishes the outcome in an atomic, so the window thread never waits on SDL.
+#include "audio/AudioDevice.h"
+
+#include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "audio/SDLaudio.h"
+
+namespace SDLaudio {
+namespace {
+
+// SDL's audio thread inherits this from the opening thread: just above the
+// lowest real-time priority, enough to run ahead of ordinary work.
+constexpr int RealtimePriorityAboveMin = 10;
+
+// Never destroyed: a worker given up at Quit may still hold on to it at exit.
+struct Shared {
+    std::atomic<DeviceState> State{DeviceState::Closed};
+    std::atomic<bool> PlayRequested{false};
+    std::atomic<bool> Abandoned{false};
+    std::mutex Mutex;
+    std::condition_variable Done;
+    bool Busy = false;                  // a worker runs; under Mutex
+    std::function<void()> Settled;      // under Mutex
+};
+Shared& S = *new Shared;
+
+bool OpenWithRealtimePriority() {
+    int policy = SCHED_OTHER;
+    sched_param saved{};
+    pthread_getschedparam(pthread_self(), &policy, &saved);
+    sched_param realtime{};
+    realtime.sched_priority = sched_get_priority_min(SCHED_FIFO) + RealtimePriorityAboveMin;
+    // Refused without the right (EPERM): the audio thread then keeps normal scheduling.
+    const bool raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
+    const bool opened = AudioOpen();
+    if (raised) pthread_setschedparam(pthread_self(), policy, &saved);
+    return opened;
+}
+
+// The caller holds Mutex and has checked that no worker runs.
+void StartWorker(std::function<void()> job) {
+    S.Busy = true;
+    std::thread([job = std::move(job)] {
+        job();
+        const std::lock_guard<std::mutex> lock(S.Mutex);
+        S.Busy = false;
+        if (S.Settled) S.Settled();
+        S.Done.notify_all();
+    }).detach();
+}
+
+}  // namespace
+
+DeviceState GetDeviceState() {
+    return S.State.load(std::memory_order_acquire);
+}
+
+void DeviceOpenAsync(std::function<void()> onSettled) {
+    const std::lock_guard<std::mutex> lock(S.Mutex);
+    if (S.Busy) return;
+    S.Settled = std::move(onSettled);
+    const bool started = GetDeviceState() != DeviceState::Closed;
+    S.State.store(DeviceState::Opening, std::memory_order_release);
+    StartWorker([started] {
+        // Closing a device whose audio thread already ended returns at once.
+        if (started) AudioClose();
+        const bool opened = OpenWithRealtimePriority();
+        S.State.store(opened ? DeviceState::Open : DeviceState::Failed, std::memory_order_release);
+    });
+}
+
+bool DeviceIsDead() {
+    switch (GetDeviceState()) {
+    case DeviceState::Open:
+        // Paused reads SDL_AUDIO_PAUSED; only an ended audio thread reads stopped.
+        return SDL_GetAudioStatus() == SDL_AUDIO_STOPPED;
+    case DeviceState::Opening:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool DeviceRequestPlay() {
+    if (GetDeviceState() == DeviceState::Open && !DeviceIsDead()) return true;
+    S.PlayRequested.store(true);
+    return false;
+}
+
+void DeviceStop() {
+    S.PlayRequested.store(false);
+    if (GetDeviceState() == DeviceState::Open) AudioSetPaused(true);
+}
+
+DeviceState DeviceSettle() {
+    const DeviceState state = GetDeviceState();
+    if (state == DeviceState::Open && S.PlayRequested.exchange(false)) {
+        // The note was written without the lock while the device opened; taking
+        // it once hands those writes over to the audio thread before it plays.
+        AudioLock();
+        AudioUnlock();
+        AudioSetPaused(false);
+    } else if (state == DeviceState::Failed) {
+        S.PlayRequested.store(false);
+    }
+    return state;
+}
+
+bool DeviceWaitSettled(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(S.Mutex);
+    return S.Done.wait_for(lock, timeout, [] { return !S.Busy; });
+}
+
+bool DeviceClose(std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    std::unique_lock<std::mutex> lock(S.Mutex);
+    S.Settled = nullptr;
+    S.PlayRequested.store(false);
+    const auto idle = [] { return !S.Busy; };
+    if (!S.Done.wait_until(lock, end, idle)) {
+        S.Abandoned.store(true);
+        return false;
+    }
+    if (GetDeviceState() == DeviceState::Closed) return true;
+    StartWorker([] {
+        AudioClose();
+        S.State.store(DeviceState::Closed, std::memory_order_release);
+    });
+    if (!S.Done.wait_until(lock, end, idle)) {
+        S.Abandoned.store(true);
+        return false;
+    }
+    return true;
+}
+
+bool DeviceAbandoned() {
+    return S.Abandoned.load();
+}
+
+}  // namespace SDLaudio
