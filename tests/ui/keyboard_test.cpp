@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTemporaryDir>
 
 #include "tests/ui/ui_fixture.h"
 
@@ -229,6 +230,37 @@ private slots:
         // The lit key differs from both unlit colours.
         const QColor lit(page.pixel(Control<PianoKey>("ButtonFS0")->geometry().center()));
         QVERIFY(lit.lightness() >= 64 && lit.lightness() <= 224);
+    }
+
+    void silenceIsExplainedBelowTheKeys_data() {
+        QTest::addColumn<QByteArray>("driver");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("driver that does not exist") << QByteArray("no-such-driver") << true;
+        QTest::newRow("disk driver") << QByteArray("disk") << false;
+    }
+
+    void silenceIsExplainedBelowTheKeys() {
+        QFETCH(QByteArray, driver);
+        QFETCH(bool, shown);
+        DeleteForm();
+        QTemporaryDir scratch;
+        QVERIFY(scratch.isValid());
+        qputenv("SDL_AUDIODRIVER", driver);
+        qputenv("SDL_DISKAUDIOFILE", scratch.filePath("audio.raw").toLocal8Bit());
+        NewFormOnInstrumentPage();
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        QLabel* line = Form1->AudioStatusLine;
+        QTRY_COMPARE(line->isVisible(), shown);
+        if (shown) {
+            QVERIFY2(line->text().startsWith("No audio output (") && line->text().endsWith("): notes are silent.") &&
+                         line->text().size() > QString("No audio output (): notes are silent.").size(),
+                     qPrintable(line->text()));
+            // The keys still set up their note, silently.
+            QTest::mouseClick(Control<PianoKey>("ButtonA0"), Qt::LeftButton);
+            QCOMPARE(int(Form1->Store.NoteValue), 184);
+        }
+        DeleteForm();   // before the scratch folder goes
+        NewFormOnInstrumentPage();
     }
 
     void octaveItemsLieInsideTheFrame() {
