@@ -138,3 +138,88 @@ TEST_F(EndToEnd, KeyA0PlaysTheDefaultInstrumentAndQuitEndsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// The default instrument's blocks as the engine renders them offline.
+QByteArray RenderBlock() {
+    QByteArray block(BlockBytes, '\0');
+    ksynth::RenderAudio(nullptr, reinterpret_cast<uint8_t*>(block.data()), BlockBytes);
+    return block;
+}
+
+bool Silent(const QByteArray& block) {
+    return block.count('\0') == BlockBytes;
+}
+
+}  // namespace
+
+// Q, then Y held down long enough for X to repeat it, then Escape: the file holds
+// one note of each, each started once (a repeat would restart the envelopes), then silence.
+TEST_F(EndToEnd, ComputerKeysPlayOneNoteEachAndEscapeStops) {
+    env_.insert("SDL_DISKAUDIODELAY", "46");   // about real time, so a held key spans a few dozen blocks
+    program_.setProcessEnvironment(env_);
+    program_.start(TONARE_KURVIL);
+    ASSERT_TRUE(program_.waitForStarted(5000));
+    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"})
+                               .section('\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    xdotool({"windowfocus", "--sync", window});
+    QThread::msleep(300);
+
+    xdotool({"key", "q"});
+    QThread::msleep(300);
+    xdotool({"keydown", "y"});
+    QThread::msleep(1100);   // past X's repeat delay: a burst of repeats
+    xdotool({"keyup", "y"});
+    xdotool({"key", "Escape"});
+    QThread::msleep(800);
+
+    const std::vector<QByteArray> heard = renderedBlocks();
+    ASSERT_GE(heard.size(), 20u) << "the keys were not heard";
+
+    // "Octave" item "1": Q plays ButtonC0 and Y ButtonA0, both at octave index 1.
+    PlayDefaultA440Offline();
+    ksynth::Voices[0].PhaseStep = ksynth::NoteToPhaseStep(ksynth::NoteTable[0], 1);
+    // Compares block by block and stops at the first difference, leaving the
+    // engine where the heard sound left the note.
+    std::size_t at = 0;
+    for (;; ++at) {
+        ASSERT_LT(at, heard.size()) << "Y was not heard";
+        const ksynth::VoiceState before = ksynth::Voices[0];
+        const std::array<ksynth::EnvelopeState, 5> envelopesBefore = ksynth::InstrumentSlots[0].Envelopes;
+        const int16_t countdown = ksynth::TickCountdown;
+        if (heard[at] == RenderBlock()) continue;
+        ksynth::Voices[0] = before;
+        ksynth::InstrumentSlots[0].Envelopes = envelopesBefore;
+        ksynth::TickCountdown = countdown;
+        break;
+    }
+    ASSERT_GE(at, 1u) << "Q did not play its note";
+
+    // Y starts once, at a block boundary, from where Q left the voice.
+    std::array<ksynth::EnvelopeParams, ksynth::EnvelopeCount> envelopes = {{
+        {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
+        {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
+        {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+        {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
+    }};
+    ksynth::StartNote(ksynth::NoteToPhaseStep(ksynth::NoteTable[9], 1), envelopes);
+    const std::size_t yStart = at;
+    QByteArray expected = RenderBlock();
+    while (at < heard.size() && heard[at] == expected) {
+        ++at;
+        expected = RenderBlock();
+    }
+    EXPECT_GE(at - yStart, 15u) << "Y was cut short or restarted after " << at - yStart << " blocks";
+    ASSERT_LT(at, heard.size()) << "Escape did not stop the note";
+    EXPECT_FALSE(Silent(expected)) << "the note had died away before Escape";
+    for (std::size_t b = at; b < heard.size(); ++b) {
+        ASSERT_TRUE(Silent(heard[b])) << "block " << b << " after the note is not silence";
+    }
+
+    click(window, QuitButton);
+    ASSERT_TRUE(program_.waitForFinished(10000));
+    EXPECT_EQ(program_.exitCode(), 0);
+}
