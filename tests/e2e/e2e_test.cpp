@@ -60,6 +60,14 @@ protected:
         xvfb_.waitForFinished(5000);
     }
 
+    // Starts the program and returns its window's X id, once the window is shown.
+    QString startProgram() {
+        program_.setProcessEnvironment(env_);
+        program_.start(TONARE_KURVIL);
+        if (!program_.waitForStarted(5000)) return {};
+        return xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"}).section('\n', 0, 0);
+    }
+
     QString audioPath() const { return tmp_.filePath("audio.raw"); }
 
     QString xdotool(const QStringList& args) const {
@@ -94,13 +102,8 @@ protected:
 };
 
 TEST_F(EndToEnd, KeyA0PlaysTheDefaultInstrumentAndQuitEndsTheProgram) {
-    program_.setProcessEnvironment(env_);
-    program_.start(TONARE_KURVIL);
-    ASSERT_TRUE(program_.waitForStarted(5000));
-
-    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"})
-                               .section('\n', 0, 0);
-    ASSERT_FALSE(window.isEmpty());
+    const QString window = startProgram();
+    ASSERT_FALSE(window.isEmpty()) << "the window did not show";
     const QString geometry = xdotool({"getwindowgeometry", "--shell", window});
     EXPECT_TRUE(geometry.contains("WIDTH=671") && geometry.contains("HEIGHT=575")) << geometry.toStdString();
 
@@ -158,12 +161,8 @@ bool Silent(const QByteArray& block) {
 // one note of each, each started once (a repeat would restart the envelopes), then silence.
 TEST_F(EndToEnd, ComputerKeysPlayOneNoteEachAndEscapeStops) {
     env_.insert("SDL_DISKAUDIODELAY", "46");   // about real time, so a held key spans a few dozen blocks
-    program_.setProcessEnvironment(env_);
-    program_.start(TONARE_KURVIL);
-    ASSERT_TRUE(program_.waitForStarted(5000));
-    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"})
-                               .section('\n', 0, 0);
-    ASSERT_FALSE(window.isEmpty());
+    const QString window = startProgram();
+    ASSERT_FALSE(window.isEmpty()) << "the window did not show";
     xdotool({"windowfocus", "--sync", window});
     QThread::msleep(300);
 
@@ -198,14 +197,7 @@ TEST_F(EndToEnd, ComputerKeysPlayOneNoteEachAndEscapeStops) {
     ASSERT_GE(at, 1u) << "Q did not play its note";
 
     // Y starts once, at a block boundary, from where Q left the voice.
-    std::array<ksynth::EnvelopeParams, ksynth::EnvelopeCount> envelopes = {{
-        {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
-    }};
-    ksynth::StartNote(ksynth::NoteToPhaseStep(ksynth::NoteTable[9], 1), envelopes);
+    ksynth::StartNote(ksynth::NoteToPhaseStep(ksynth::NoteTable[9], 1), DefaultInstrumentEnvelopes);
     const std::size_t yStart = at;
     QByteArray expected = RenderBlock();
     while (at < heard.size() && heard[at] == expected) {

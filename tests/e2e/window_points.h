@@ -17,6 +17,15 @@ constexpr Point KeyA0{538, 520};
 constexpr Point StopButton{355 + 32, 8};
 constexpr Point QuitButton{604 + 32, 8};
 
+// The five envelopes of the default instrument.
+inline constexpr std::array<ksynth::EnvelopeParams, 5> DefaultInstrumentEnvelopes = {{
+    {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
+    {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
+    {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+    {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
+}};
+
 // The default instrument, as a musician meets it after start.
 inline void PlayDefaultA440Offline() {
     using namespace ksynth;
@@ -27,14 +36,7 @@ inline void PlayDefaultA440Offline() {
     v.Osc1Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
     v.Osc2Waveform.Assign({0, 128, 128, 128, 0, 128, 0, 255, 0});
     v.Osc2Strength.Assign({255, 255, 255, 255, 255, 255, 255, 255, 255});
-    const std::array<EnvelopeParams, 5> envelopes = {{
-        {0, 255, 80, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 128, 0, 0, 0, 0, 0, 0, 0},
-        {0, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {96, 255, 0, 0, 0, 0, 0, 0, 0, 0},
-        {0, 192, 80, 0, 0, 0, 0, 0, 0, 0},
-    }};
-    for (int e = 0; e < 5; ++e) LoadEnvelope(0, static_cast<uint8_t>(e), envelopes[e]);
+    for (int e = 0; e < 5; ++e) LoadEnvelope(0, static_cast<uint8_t>(e), DefaultInstrumentEnvelopes[e]);
     // "Octave" item "4" with ButtonA0: octave index 4, 440 Hz.
     v.PhaseStep = FrequencyTable[440];
 }
