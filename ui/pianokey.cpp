@@ -9,10 +9,6 @@ namespace {
 
 constexpr int SemitoneMask = 15;   // the low four bits of a Tag
 
-constexpr bool BlackSemitone(int semitone) {
-    return semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
-}
-
 const QColor Outline(40, 40, 40);
 const QColor WhiteKey(255, 255, 255);
 const QColor BlackKey(20, 20, 20);
@@ -22,7 +18,7 @@ const QColor LitBlackKey(200, 120, 20);
 }  // namespace
 
 bool PianoKey::IsBlack() const {
-    return BlackSemitone(Tag & SemitoneMask);
+    return IsBlackKey(Tag & SemitoneMask);
 }
 
 void PianoKey::SetSounding(bool sounding) {

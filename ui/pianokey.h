@@ -3,6 +3,11 @@
 
 #include <QPushButton>
 
+// The black keys among the twelve semitones from C.
+constexpr bool IsBlackKey(int semitone) {
+    return semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
+}
+
 class PianoKey : public QPushButton {
     Q_OBJECT
 public:

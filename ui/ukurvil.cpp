@@ -164,10 +164,6 @@ constexpr int BlackKeyShift = 9;   // from the left edge of the white key a semi
 // Below the keys, right of the oscillator tab control, to the page's bottom.
 constexpr QRect AudioStatusArea{KeyboardLeft, KeyboardTop + WhiteKeyHeight + 4, 315, 30};
 
-constexpr bool IsBlackKey(int semitone) {
-    return semitone == 1 || semitone == 3 || semitone == 6 || semitone == 8 || semitone == 10;
-}
-
 // Left edge of a key: white keys side by side in pitch order, black keys shifted
 // from their lower neighbour.
 constexpr int KeyLeft(int offset, int semitone) {
@@ -427,7 +423,7 @@ void TForm1::BuildKeyboard() {
                 key->setAccessibleName(spoken);
                 key->setToolTip(keys.isEmpty() ? spoken : QString("%1 (key %2)").arg(spoken, keys));
                 connect(key, &QPushButton::clicked, this, [this, key] { ButtonPlayNote(key); });
-                Keys[12 * offset + semitone] = key;
+                Keys[static_cast<std::size_t>(SemitonesPerOctave * offset + semitone)] = key;
             }
         }
     }
@@ -524,11 +520,11 @@ void TForm1::Button6Click(QObject*) {
 // ---- Note triggering -----------------------------------------------------------
 
 void TForm1::ButtonPlayNote(QObject* Sender) {
-    const auto* key = qobject_cast<PianoKey*>(Sender);
+    auto* key = qobject_cast<PianoKey*>(Sender);
     if (!key) return;
     Store.NoteValue = ksynth::NoteTable[key->Tag & 15];
     PlayNote(static_cast<uint8_t>(key->Tag >> 4));
-    ShowSoundingKey(Keys[static_cast<std::size_t>(SemitonesPerOctave * (key->Tag >> 4) + (key->Tag & 15))]);
+    ShowSoundingKey(key);
 }
 
 void TForm1::RadioGroup1Click(QObject*) {
@@ -583,7 +579,7 @@ bool TForm1::FormKeyDown(QObject*, QKeyEvent* Key) {
     const auto release = keyReleases_.constFind(identity);
     const bool repeat = Key->isAutoRepeat() || (release != keyReleases_.cend() && *release == Key->timestamp());
     if (const std::optional<keymap::Tag> tag = keymap::NoteKey(Key->nativeScanCode(), Key->key())) {
-        if (!repeat) Keys[static_cast<std::size_t>(SemitonesPerOctave * (*tag >> 4) + (*tag & 15))]->click();
+        if (!repeat) KeyAt(*tag >> 4, *tag & 15)->click();
         return true;
     }
     if (Key->key() == Qt::Key_Escape) {
@@ -610,13 +606,15 @@ void TForm1::MidiNoteOn(QObject*, int Semitone, int OctaveIndex) {
     // whatever item is selected.
     PlayNote(static_cast<uint8_t>(OctaveIndex - Store.Octave));
     const int offset = OctaveIndex - Store.Octave;
-    ShowSoundingKey(offset >= 0 && offset < OctaveOffsets
-                        ? Keys[static_cast<std::size_t>(SemitonesPerOctave * offset + Semitone)]
-                        : nullptr);
+    ShowSoundingKey(offset >= 0 && offset < OctaveOffsets ? KeyAt(offset, Semitone) : nullptr);
 }
 
 void TForm1::MidiStop(QObject*) {
     Button5->click();
+}
+
+PianoKey* TForm1::KeyAt(int offset, int semitone) const {
+    return Keys[static_cast<std::size_t>(SemitonesPerOctave * offset + semitone)];
 }
 
 void TForm1::ShowSoundingKey(PianoKey* key) {

@@ -53,6 +53,7 @@ public:
     void MidiStop(QObject* Sender);
     // Lights the key of the sounding note (null: none).
     void ShowSoundingKey(PianoKey* key);
+    PianoKey* KeyAt(int offset, int semitone) const;   // octave offset 0..2, semitone 0..11
 
     // The line below the piano keys that says why no sound is heard; empty hides it.
     void ShowAudioStatus(const QString& text);
