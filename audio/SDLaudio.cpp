@@ -1,7 +1,9 @@
+// The SDL 1.2 audio device: open, pause, lock and close around the engine's renderer.
 #include "audio/SDLaudio.h"
 
 #include <SDL.h>
 
+#include "audio/AlsaWakeup.h"
 #include "engine/ksynth.h"
 
 namespace SDLaudio {
@@ -9,6 +11,9 @@ namespace {
 
 // Kept from the failed call: SDL's error text is overwritten by later calls.
 char LastError[256] = "";
+
+// Referenced so every program that opens the device carries the ALSA wake-up cap.
+[[maybe_unused]] const bool WakeupCap = WakeupCapInstalled();
 
 LockHook AfterLock = nullptr;
 LockHook BeforeUnlock = nullptr;
