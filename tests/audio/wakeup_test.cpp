@@ -1,5 +1,6 @@
-// The ALSA wake-up cap: SDL's request of one block is cut to one period, on a
-// real libasound PCM (ALSA's "null" device) and as the rule alone.
+// The ALSA wake-up cap: SDL's request of one block is cut to one period, and a
+// buffer SDL sized alone gets quarter-buffer periods, on a real libasound PCM
+// (ALSA's "null" device) and as the rules alone.
 #include <gtest/gtest.h>
 
 #include <alsa/asoundlib.h>
@@ -38,6 +39,10 @@ TEST_P(Threshold, IsTheRequestCappedAtOnePeriod) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Threshold, ::testing::ValuesIn(ThresholdCases),
                          [](const ::testing::TestParamInfo<ThresholdCase>& info) { return info.param.name; });
+
+TEST(PeriodForBuffer, IsAQuarterOfSdlsBuffer) {
+    EXPECT_EQ(SDLaudio::PeriodForBuffer(SdlBuffer), SdlBlock / 2);
+}
 
 TEST(WakeupCap, IsWhatSharedLibrariesBindTo) {
     EXPECT_TRUE(SDLaudio::WakeupCapInstalled());
@@ -99,5 +104,32 @@ TEST_P(NullDevice, WakesAfterAtMostOnePeriod) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, NullDevice, ::testing::ValuesIn(PcmCases),
                          [](const ::testing::TestParamInfo<PcmCase>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+// SDL's fallback when two periods are refused: only the buffer size is set.
+TEST(NullDeviceSizedByBuffer, GetsQuarterBufferPeriods) {
+    snd_pcm_t* raw = nullptr;
+    ASSERT_GE(snd_pcm_open(&raw, "null", SND_PCM_STREAM_PLAYBACK, 0), 0);
+    const Pcm pcm(raw, &snd_pcm_close);
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    snd_pcm_uframes_t buffer = SdlBuffer;
+    ASSERT_GE(snd_pcm_hw_params_any(raw, hw), 0);
+    ASSERT_GE(snd_pcm_hw_params_set_access(raw, hw, SND_PCM_ACCESS_RW_INTERLEAVED), 0);
+    ASSERT_GE(snd_pcm_hw_params_set_format(raw, hw, SND_PCM_FORMAT_S16_LE), 0);
+    ASSERT_GE(snd_pcm_hw_params_set_channels(raw, hw, 2), 0);
+    ASSERT_GE(snd_pcm_hw_params_set_rate(raw, hw, 44100, 0), 0);
+    ASSERT_GE(snd_pcm_hw_params_set_buffer_size_near(raw, hw, &buffer), 0);
+    ASSERT_GE(snd_pcm_hw_params(raw, hw), 0);
+    snd_pcm_uframes_t gotBuffer = 0;
+    snd_pcm_uframes_t gotPeriod = 0;
+    ASSERT_GE(snd_pcm_get_params(raw, &gotBuffer, &gotPeriod), 0);
+    EXPECT_EQ(gotBuffer, SdlBuffer);
+    EXPECT_EQ(gotPeriod, SdlBuffer / 4);
+    EXPECT_EQ(AvailMinAfterSdlsRequest(raw), SdlBuffer / 4);
+}
 
 }  // namespace
