@@ -1,4 +1,4 @@
-# Entry points: `make run`, `make test`, `make bench`, `make fuzz`, `make package`. Each installs what is missing first.
+# Entry points: `make run`, `make test`, `make bench`, `make bench-load`, `make fuzz`, `make package`. Each installs what is missing first.
 BUILD     ?= build
 ASAN      ?= build-asan
 BUILDTYPE ?= RelWithDebInfo
@@ -6,7 +6,11 @@ WERROR    ?= OFF
 JOBS      ?= $(shell nproc)
 CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR=$(WERROR)
 
-.PHONY: run test bench fuzz package build build-asan deps clean
+# `make bench-load`: seconds of note per run, and the ordinary user of the second pass.
+LOAD_SECONDS ?= 60
+LOAD_USER    ?= nobody
+
+.PHONY: run test bench bench-load fuzz package build build-asan deps clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +34,19 @@ test: build build-asan
 
 bench: build
 	./$(BUILD)/bench/tonare_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+
+# The real program under stress-ng through private PulseAudio and PipeWire servers:
+# dropouts, CPU and real-time per driver and load. Run as root, it runs once more
+# as $(LOAD_USER), for whom real-time is refused.
+bench-load: deps
+	@$(CONFIGURE) -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target kurvil tonare_load_bench
+	./$(BUILD)/bench/tonare_load_bench --seconds $(LOAD_SECONDS)
+	@if [ "$$(id -u)" -eq 0 ]; then \
+		echo "As $(LOAD_USER):"; \
+		setpriv --reuid=$(LOAD_USER) --regid=$$(id -g $(LOAD_USER)) --clear-groups \
+			env HOME=/tmp ./$(BUILD)/bench/tonare_load_bench --seconds $(LOAD_SECONDS); \
+	fi
 
 # The engine fuzz target until stopped (Ctrl-C). Its corpus grows from the seeds
 # in $(BUILD)/fuzz-corpus; a failing input lands in $(BUILD)/artifacts.
