@@ -3,8 +3,6 @@
 #include "audio/AudioDevice.h"
 
 #include <SDL.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -15,10 +13,6 @@
 
 namespace SDLaudio {
 namespace {
-
-// SDL's audio thread inherits this from the opening thread: just above the
-// lowest real-time priority, enough to run ahead of ordinary work.
-constexpr int RealtimePriorityAboveMin = 10;
 
 // Never destroyed: a worker given up at Quit may still hold on to it at exit.
 struct Shared {
@@ -31,19 +25,6 @@ struct Shared {
     std::function<void()> Settled;      // under Mutex
 };
 Shared& S = *new Shared;
-
-bool OpenWithRealtimePriority() {
-    int policy = SCHED_OTHER;
-    sched_param saved{};
-    pthread_getschedparam(pthread_self(), &policy, &saved);
-    sched_param realtime{};
-    realtime.sched_priority = sched_get_priority_min(SCHED_FIFO) + RealtimePriorityAboveMin;
-    // Refused without the right (EPERM): the audio thread then keeps normal scheduling.
-    const bool raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
-    const bool opened = AudioOpen();
-    if (raised) pthread_setschedparam(pthread_self(), policy, &saved);
-    return opened;
-}
 
 // The caller holds Mutex and has checked that no worker runs.
 void StartWorker(std::function<void()> job) {
@@ -72,7 +53,9 @@ void DeviceOpenAsync(std::function<void()> onSettled) {
     StartWorker([started] {
         // Closing a device whose audio thread already ended returns at once.
         if (started) AudioClose();
-        const bool opened = OpenWithRealtimePriority();
+        // Normal scheduling, inherited by SDL's audio thread: under load a raise gave
+        // no fewer dropouts, since the thread waits on a sound server that is not raised.
+        const bool opened = AudioOpen();
         S.State.store(opened ? DeviceState::Open : DeviceState::Failed, std::memory_order_release);
     });
 }
