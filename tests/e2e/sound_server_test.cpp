@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -47,6 +48,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
+        const QStringList missing = server_.MissingPrograms();
+        if (!missing.isEmpty()) GTEST_SKIP() << "not installed: " << missing.join(", ").toStdString();
         ASSERT_TRUE(server_.WriteAsoundrc());
         ASSERT_TRUE(server_.Start()) << "the " << tonare_test::ServerName(server_.Kind())
                                      << " server did not start: " << server_.Log().toStdString();

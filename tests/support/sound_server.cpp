@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstring>
 
@@ -125,6 +126,17 @@ SoundServer::SoundServer(ServerKind kind, const QString& folder) : kind_(kind), 
 
 SoundServer::~SoundServer() {
     Stop();
+}
+
+QStringList SoundServer::MissingPrograms() const {
+    QStringList programs;
+    for (const Daemon& daemon : daemons_) programs << daemon.program;
+    programs << "pactl" << "parec";
+    QStringList missing;
+    for (const QString& program : programs) {
+        if (QStandardPaths::findExecutable(program).isEmpty()) missing << program;
+    }
+    return missing;
 }
 
 QString SoundServer::Path(const QString& relative) const {

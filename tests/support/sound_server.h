@@ -36,6 +36,10 @@ public:
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
 
+    // The server's programs and the client tools (pactl, parec) not installed:
+    // a test cannot run without them, so it skips and names them.
+    QStringList MissingPrograms() const;
+
     // Starts the server and waits until it serves the PulseAudio protocol with
     // the null sink as default. False, with Log() telling why, when it did not.
     bool Start();
