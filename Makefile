@@ -11,6 +11,11 @@ CONFIGURE  = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=$(BUILDTYPE) -DTONARE_WERROR
 # `make bench-load`: seconds of note per run, and the ordinary user of the second pass.
 LOAD_SECONDS ?= 60
 LOAD_USER    ?= nobody
+# PipeWire's ALSA plugin, unpacked from Debian's pipewire-alsa: the package itself
+# conflicts with pulseaudio and cannot be installed beside it.
+PW_CACHE     = $(BUILD)/cache/pipewire-alsa
+PW_PLUGIN    = $(PW_CACHE)/usr/lib/$(shell dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)/alsa-lib/libasound_module_pcm_pipewire.so
+LOAD_BENCH   = ./$(BUILD)/bench/tonare_load_bench --seconds $(LOAD_SECONDS) --pipewire-plugin $(abspath $(PW_PLUGIN))
 
 .PHONY: run test bench bench-load fuzz package build build-asan deps clean
 
@@ -46,11 +51,14 @@ bench: build
 bench-load: deps
 	@$(CONFIGURE) -B $(BUILD) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target kurvil tonare_load_bench
-	./$(BUILD)/bench/tonare_load_bench --seconds $(LOAD_SECONDS)
+	@if [ ! -f $(PW_PLUGIN) ]; then \
+		rm -rf $(PW_CACHE) && mkdir -p $(PW_CACHE) && \
+		(cd $(PW_CACHE) && apt-get download -q pipewire-alsa >/dev/null && dpkg-deb -x pipewire-alsa_*.deb .); \
+	fi
+	$(LOAD_BENCH)
 	@if [ "$$(id -u)" -eq 0 ]; then \
 		echo "As $(LOAD_USER):"; \
-		setpriv --reuid=$(LOAD_USER) --regid=$$(id -g $(LOAD_USER)) --clear-groups \
-			env HOME=/tmp ./$(BUILD)/bench/tonare_load_bench --seconds $(LOAD_SECONDS); \
+		setpriv --reuid=$(LOAD_USER) --regid=$$(id -g $(LOAD_USER)) --clear-groups env HOME=/tmp $(LOAD_BENCH); \
 	fi
 
 # The engine fuzz target until stopped (Ctrl-C). Its corpus grows from the seeds

@@ -7,8 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -22,13 +22,16 @@
 #include <vector>
 
 #include "bench/load/gaps.h"
-#include "bench/load/server.h"
 #include "engine/ksynth.h"
 #include "tests/e2e/window_points.h"
+#include "tests/support/capture.h"
+#include "tests/support/sound_server.h"
+#include "tests/support/tools.h"
+#include "tests/support/xvfb.h"
 
 namespace {
 
-using load_bench::ServerKind;
+using tonare_test::ServerKind;
 
 constexpr int SampleRate = ksynth::EngineConfig::SampleRate;
 constexpr int FrameBytes = 4;
@@ -58,8 +61,22 @@ constexpr std::array<LoadSpec, static_cast<std::size_t>(Load::LoadCount)> Loads 
     {"--cpu 4, program's session", 4, true, true},
 }};
 
-enum class Driver { Pulse, AlsaPulsePlugin, DriverCount };
-constexpr std::array<const char*, static_cast<std::size_t>(Driver::DriverCount)> DriverNames = {"pulse", "alsa"};
+enum class Driver { Pulse, AlsaPulsePlugin, AlsaPipeWirePlugin, DriverCount };
+struct DriverSpec {
+    const char* option;   // --drivers
+    const char* sdl;      // SDL_AUDIODRIVER
+    const char* shown;
+};
+constexpr std::array<DriverSpec, static_cast<std::size_t>(Driver::DriverCount)> Drivers = {{
+    {"pulse", "pulse", "pulse"},
+    {"alsa", "alsa", "alsa (pulse plugin)"},
+    {"alsa-pipewire", "alsa", "alsa (PipeWire plugin)"},
+}};
+
+// PipeWire's ALSA plugin, unpacked from Debian's pipewire-alsa (which cannot be
+// installed beside pulseaudio); "" runs no PipeWire-plugin case.
+QString PipeWirePlugin;
+constexpr const char* PipeWirePcm = "tonare_pipewire";
 
 struct Result {
     QString failure;
@@ -69,45 +86,46 @@ struct Result {
     QString audioThread;
 };
 
-double CpuSeconds(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return 0;
+QList<QByteArray> StatFields(const QString& path, QByteArray* comm = nullptr) {
+    QFile stat(path);
+    if (!stat.open(QIODevice::ReadOnly)) return {};
     const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    // utime and stime are fields 14 and 15; the split starts at field 3.
-    return static_cast<double>(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+    const qsizetype open = line.indexOf('(');
+    const qsizetype close = line.lastIndexOf(')');
+    if (comm) *comm = line.mid(open + 1, close - open - 1);
+    // From field 3 (state) on.
+    return line.mid(close + 2).split(' ');
+}
+
+double CpuSeconds(pid_t pid) {
+    const QList<QByteArray> fields = StatFields(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (fields.size() < 13) return 0;
+    // utime and stime, fields 14 and 15, in clock ticks.
+    return static_cast<double>(fields[11].toLongLong() + fields[12].toLongLong()) /
            static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// The busiest thread but the main one: SDL's audio thread. "FIFO 11" or "no".
-QString AudioThreadScheduling(pid_t pid) {
-    QString best = "no thread";
-    long long bestTicks = -1;
+// The program's threads under a real-time policy, as "none" or "FIFO 11 x2".
+// Before this program stopped raising it, SDL's audio thread was one of them;
+// PipeWire's ALSA plugin raises its own data thread.
+QString RealtimeThreads(pid_t pid) {
+    QMap<QString, int> counts;
     for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (task.toInt() == pid) continue;
-        QFile stat(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(task));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        const long long ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();
-        if (ticks <= bestTicks) continue;
-        bestTicks = ticks;
+        const QList<QByteArray> fields = StatFields(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(task));
+        if (fields.size() < 39) continue;
         // rt_priority and policy are fields 40 and 41.
-        const int priority = fields.value(37).toInt();
-        const int policy = fields.value(38).toInt();
-        best = policy == SCHED_FIFO ? QStringLiteral("FIFO %1").arg(priority)
-               : policy == SCHED_RR ? QStringLiteral("RR %1").arg(priority)
-                                    : QStringLiteral("no");
+        const int priority = fields[37].toInt();
+        const int policy = fields[38].toInt();
+        if (policy == SCHED_FIFO) ++counts[QStringLiteral("FIFO %1").arg(priority)];
+        if (policy == SCHED_RR) ++counts[QStringLiteral("RR %1").arg(priority)];
     }
-    return best;
+    QStringList shown;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) shown << QStringLiteral("%1 x%2").arg(it.key()).arg(it.value());
+    return shown.isEmpty() ? QStringLiteral("none") : shown.join(", ");
 }
 
 QByteArray Run(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    if (!process.waitForFinished(ToolMs)) process.kill();
-    return process.readAllStandardOutput().trimmed();
+    return tonare_test::RunTool(program, args, env, ToolMs).out;
 }
 
 void Click(const QProcessEnvironment& env, const QString& window, Point p) {
@@ -163,20 +181,29 @@ load_bench::Dropouts Analyse(const QByteArray& pcm, int seconds) {
 
 QString Program = TONARE_KURVIL;
 
-Result RunOnce(ServerKind kind, Driver driver, const LoadSpec& load, int seconds, const QString& display) {
+Result RunOnce(ServerKind kind, Driver driver, const LoadSpec& load, int seconds, const tonare_test::Xvfb& xvfb) {
     Result result;
     QTemporaryDir folder;
-    load_bench::SoundServer server(kind, folder.path());
+    tonare_test::SoundServer server(kind, folder.path());
     if (!server.Start()) {
-        result.failure = server.Log();
+        result.failure = server.Log().section('\n', 0, 0);
         return result;
     }
-    QProcessEnvironment env = server.ClientEnvironment();
-    env.insert("DISPLAY", display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("SDL_AUDIODRIVER", DriverNames[static_cast<std::size_t>(driver)]);
-    env.remove("XAUTHORITY");
+    QProcessEnvironment env = server.ClientEnvironment(xvfb.Environment());
+    env.insert("SDL_AUDIODRIVER", Drivers[static_cast<std::size_t>(driver)].sdl);
     if (driver == Driver::AlsaPulsePlugin) server.WriteAsoundrc();
+    if (driver == Driver::AlsaPipeWirePlugin) {
+        // A named PCM: Debian's pulse hook takes over the default PCM while a server runs.
+        QFile asoundrc(folder.filePath(".asoundrc"));
+        if (!asoundrc.open(QIODevice::WriteOnly)) {
+            result.failure = "cannot write .asoundrc";
+            return result;
+        }
+        asoundrc.write(QStringLiteral("pcm_type.pipewire { lib \"%1\" }\npcm.%2 { type pipewire }\n")
+                           .arg(PipeWirePlugin, PipeWirePcm)
+                           .toUtf8());
+        env.insert("AUDIODEV", PipeWirePcm);
+    }
 
     const QStringList stress = {"stress-ng", "--quiet", "--cpu", QString::number(load.workers), "--timeout",
                                 QString::number(seconds + PausedSeconds + StressSlackSeconds) + "s"};
@@ -210,26 +237,18 @@ Result RunOnce(ServerKind kind, Driver driver, const LoadSpec& load, int seconds
         QThread::sleep(PausedSeconds);
         result.pausedCpuPercent = (CpuSeconds(pid) - pausedStart) * 100.0 / PausedSeconds;
 
-        QProcess parec;
-        parec.setProcessEnvironment(env);
-        const QString capture = folder.filePath("capture.raw");
-        parec.setStandardOutputFile(capture);
-        parec.start("parec", {"--raw", "--format=s16le", "--channels=2", "--rate=44100", "--latency-msec=20", "-d",
-                              load_bench::SoundServer::MonitorName});
-        parec.waitForStarted();
-        QThread::msleep(300);
+        tonare_test::MonitorCapture capture(server, folder.filePath("capture.raw"));
+        capture.Start();
         Click(env, window, KeyA0);
         const double playingStart = CpuSeconds(pid);
         QThread::sleep(1);
-        result.audioThread = AudioThreadScheduling(pid);
+        result.audioThread = RealtimeThreads(pid);
         QThread::sleep(static_cast<unsigned>(seconds));
         result.playingCpuSeconds = CpuSeconds(pid) - playingStart;
-        parec.kill();
-        parec.waitForFinished();
+        capture.Stop();
         Click(env, window, StopButton);
         Click(env, window, QuitButton);
-        QFile file(capture);
-        if (file.open(QIODevice::ReadOnly)) result.dropouts = Analyse(file.readAll(), seconds);
+        result.dropouts = Analyse(capture.Pcm(), seconds);
     }
     if (!program.waitForFinished(5000)) program.kill();
     // The loads lead sessions and process groups of their own (or share the program's).
@@ -244,44 +263,46 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     int seconds = 60;
     QStringList servers = {"pulseaudio", "pipewire"};
-    QStringList drivers = {"pulse", "alsa"};
+    QStringList drivers = {"pulse", "alsa", "alsa-pipewire"};
     QStringList loads;
     for (int a = 1; a + 1 < argc; a += 2) {
         if (std::strcmp(argv[a], "--seconds") == 0) seconds = std::atoi(argv[a + 1]);
         if (std::strcmp(argv[a], "--servers") == 0) servers = QString(argv[a + 1]).split(',');
         if (std::strcmp(argv[a], "--program") == 0) Program = argv[a + 1];
+        if (std::strcmp(argv[a], "--pipewire-plugin") == 0) PipeWirePlugin = argv[a + 1];
         if (std::strcmp(argv[a], "--drivers") == 0) drivers = QString(argv[a + 1]).split(',');
         if (std::strcmp(argv[a], "--loads") == 0) loads = QString(argv[a + 1]).split(',');
     }
-    QProcess xvfb;
-    xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    xvfb.waitForStarted();
-    QElapsedTimer timer;
-    timer.start();
-    while (!xvfb.canReadLine() && timer.elapsed() < 10000) xvfb.waitForReadyRead(200);
-    const QString display = ":" + QString::fromLatin1(xvfb.readLine().trimmed());
+    tonare_test::Xvfb xvfb;
+    if (!xvfb.Start()) {
+        std::fprintf(stderr, "no X server: %s\n", qPrintable(xvfb.Error()));
+        return 1;
+    }
 
     const QString user = QString::fromLocal8Bit(Run("id", {"-un"}, QProcessEnvironment::systemEnvironment()));
-    std::printf("| server | SDL driver | load | user | CPU paused | CPU playing (%d s) | dropouts | dropped ms | audio thread real-time |\n",
+    std::printf("| server | SDL driver | load | user | CPU paused | CPU playing (%d s) | dropouts | dropped ms | real-time threads |\n",
                 seconds);
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
     for (ServerKind kind : {ServerKind::PulseAudio, ServerKind::PipeWire}) {
-        if (!servers.contains(load_bench::ServerName(kind))) continue;
-        for (std::size_t d = 0; d < DriverNames.size(); ++d) {
-            if (!drivers.contains(DriverNames[d])) continue;
+        if (!servers.contains(tonare_test::ServerName(kind))) continue;
+        for (std::size_t d = 0; d < Drivers.size(); ++d) {
+            if (!drivers.contains(Drivers[d].option)) continue;
+            if (static_cast<Driver>(d) == Driver::AlsaPipeWirePlugin &&
+                (kind != ServerKind::PipeWire || PipeWirePlugin.isEmpty())) {
+                continue;
+            }
             for (std::size_t l = 0; l < Loads.size(); ++l) {
                 const LoadSpec& load = Loads[l];
                 if (!loads.isEmpty() && !loads.contains(QString::number(l))) continue;
-                const Result r = RunOnce(kind, static_cast<Driver>(d), load, seconds, display);
-                const std::string driver =
-                    d == static_cast<std::size_t>(Driver::Pulse) ? "pulse" : "alsa (pulse plugin)";
+                const Result r = RunOnce(kind, static_cast<Driver>(d), load, seconds, xvfb);
+                const std::string driver = Drivers[d].shown;
                 if (!r.failure.isEmpty()) {
-                    std::printf("| %s | %s | %s | %s | failed: %s |\n", load_bench::ServerName(kind), driver.c_str(),
+                    std::printf("| %s | %s | %s | %s | failed: %s |\n", tonare_test::ServerName(kind), driver.c_str(),
                                 load.name, qPrintable(user), qPrintable(r.failure.simplified()));
                 } else {
                     std::printf("| %s | %s | %s | %s | %.1f %% | %.2f s (%.1f %%) | %d%s | %.0f | %s |\n",
-                                load_bench::ServerName(kind), driver.c_str(), load.name, qPrintable(user),
+                                tonare_test::ServerName(kind), driver.c_str(), load.name, qPrintable(user),
                                 r.pausedCpuPercent, r.playingCpuSeconds, r.playingCpuSeconds * 100.0 / (seconds + 1),
                                 r.dropouts.count, r.dropouts.lostTrack ? " (lost track)" : "",
                                 static_cast<double>(r.dropouts.frames) * 1000.0 / SampleRate,
@@ -296,7 +317,5 @@ int main(int argc, char* argv[]) {
             }
         }
     }
-    xvfb.terminate();
-    xvfb.waitForFinished();
     return 0;
 }
