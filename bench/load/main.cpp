@@ -47,13 +47,13 @@ constexpr Point VolumeRepeatBox{591, 252};
 
 enum class Load { None, CpuAll, Cpu4, Cpu8, Cpu4SameSession, LoadCount };
 
-struct LoadSpec {
+struct LoadCase {
     const char* name;
     int workers;        // stress-ng --cpu N; 0 is one per processor
     bool run;           // stress-ng runs at all
     bool sameSession;   // in the program's session (and autogroup)
 };
-constexpr std::array<LoadSpec, static_cast<std::size_t>(Load::LoadCount)> Loads = {{
+constexpr std::array<LoadCase, static_cast<std::size_t>(Load::LoadCount)> Loads = {{
     {"none", 0, false, false},
     {"--cpu 0", 0, true, false},
     {"--cpu 4", 4, true, false},
@@ -62,12 +62,12 @@ constexpr std::array<LoadSpec, static_cast<std::size_t>(Load::LoadCount)> Loads 
 }};
 
 enum class Driver { Pulse, AlsaPulsePlugin, AlsaPipeWirePlugin, DriverCount };
-struct DriverSpec {
+struct DriverCase {
     const char* option;   // --drivers
     const char* sdl;      // SDL_AUDIODRIVER
     const char* shown;
 };
-constexpr std::array<DriverSpec, static_cast<std::size_t>(Driver::DriverCount)> Drivers = {{
+constexpr std::array<DriverCase, static_cast<std::size_t>(Driver::DriverCount)> Drivers = {{
     {"pulse", "pulse", "pulse"},
     {"alsa", "alsa", "alsa (pulse plugin)"},
     {"alsa-pipewire", "alsa", "alsa (PipeWire plugin)"},
@@ -181,7 +181,7 @@ load_bench::Dropouts Analyse(const QByteArray& pcm, int seconds) {
 
 QString Program = TONARE_KURVIL;
 
-Result RunOnce(ServerKind kind, Driver driver, const LoadSpec& load, int seconds, const tonare_test::Xvfb& xvfb) {
+Result RunOnce(ServerKind kind, Driver driver, const LoadCase& load, int seconds, const tonare_test::Xvfb& xvfb) {
     Result result;
     QTemporaryDir folder;
     tonare_test::SoundServer server(kind, folder.path());
@@ -293,7 +293,7 @@ int main(int argc, char* argv[]) {
                 continue;
             }
             for (std::size_t l = 0; l < Loads.size(); ++l) {
-                const LoadSpec& load = Loads[l];
+                const LoadCase& load = Loads[l];
                 if (!loads.isEmpty() && !loads.contains(QString::number(l))) continue;
                 const Result r = RunOnce(kind, static_cast<Driver>(d), load, seconds, xvfb);
                 const std::string driver = Drivers[d].shown;
