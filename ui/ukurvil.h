@@ -14,6 +14,7 @@
 #include "ui/layout.h"
 
 class QCheckBox;
+class History;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -101,6 +102,10 @@ public:
     void TabControl1Change(QObject* Sender);
     void TabControl2Change(QObject* Sender);
 
+    // What the curve and envelope bars' handlers do, bar 0..17 and index 0..7.
+    void CurveBarChange(int bar, int position);
+    void EnvelopeBarChange(int index, int position);
+
     // Editing operations behind the handlers.
     QString SetShapePoint(int row, int point, int value, bool redraw);
     QString SetEnvelopeParam(int index, uint8_t value);
@@ -111,6 +116,7 @@ public:
     static QString FormatValue(int value);
 
     ParameterStore Store{};
+    History* EditHistory;  // every edit's undo step; Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
     std::mt19937 Random;   // "New" draws its bytes from here; seeded at creation
 
     // Top row.
@@ -163,12 +169,9 @@ private:
     void BuildEditorMenu();
     QMenu* editorMenu_ = nullptr;
 
-    void CurveBarChange(int bar, int position);
-
     // Timestamps of the last release of each held-down key: X repeats a held key
     // as release + press pairs that share one timestamp.
     QHash<quint64, quint64> keyReleases_;
-    void EnvelopeBarChange(int index, int position);
 };
 
 // The program's one main window.
