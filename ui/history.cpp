@@ -8,7 +8,6 @@
 #include <QList>
 #include <QMenu>
 
-#include "ui/layout.h"
 #include "ui/ukurvil.h"
 #include "ui/widgets.h"
 

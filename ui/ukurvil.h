@@ -116,7 +116,7 @@ public:
     static QString FormatValue(int value);
 
     ParameterStore Store{};
-    History* EditHistory;  // every edit's undo step; Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
+    History* EditHistory = nullptr;   // every edit's undo step; Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
     std::mt19937 Random;   // "New" draws its bytes from here; seeded at creation
 
     // Top row.
