@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,6 +19,9 @@
 
 #include "engine/ksynth.h"
 #include "tests/e2e/window_points.h"
+#include "tests/support/program.h"
+#include "tests/support/tools.h"
+#include "tests/support/xvfb.h"
 #include "ui/ParameterStore.h"
 #include "ui/preview.h"
 
@@ -32,78 +34,39 @@ constexpr Point NewButton{0 + 32, 8};
 // inside it, TabControl1 at (1, 24) on the page and Image1 at (41, 33) on that.
 constexpr QRect PreviewArea{-1 + 4 + 1 + 41, 23 + 24 + 24 + 33, 255, 255};
 constexpr QSize ClientArea{671, 575};
-
-QByteArray RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(20000);
-    return process.readAllStandardOutput().trimmed();
-}
+constexpr unsigned long KeySettleMs = 150;   // for the event loop to handle a key
 
 class UndoEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(5000)) << "Xvfb did not start";
-        QElapsedTimer timer;
-        timer.start();
-        while (!xvfb_.canReadLine() && timer.elapsed() < 10000) xvfb_.waitForReadyRead(200);
-        const QByteArray display = xvfb_.readLine().trimmed();
-        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not report its display";
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
-        env_.insert("QT_QPA_PLATFORM", "xcb");
+        ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
+        env_ = xvfb_.Environment();
         env_.insert("SDL_AUDIODRIVER", "disk");
         env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
         env_.insert("SDL_DISKAUDIODELAY", "10");
-        env_.remove("XAUTHORITY");
     }
 
-    void TearDown() override {
-        if (program_.state() != QProcess::NotRunning) {
-            program_.kill();
-            program_.waitForFinished(5000);
-        }
-        xvfb_.terminate();
-        xvfb_.waitForFinished(5000);
-    }
+    void Click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
-    QString StartProgram() {
-        program_.setProcessEnvironment(env_);
-        program_.start(TONARE_KURVIL);
-        if (!program_.waitForStarted(5000)) return {};
-        return Xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"}).section('\n', 0, 0);
-    }
-
-    QString Xdotool(const QStringList& args) const { return QString::fromLatin1(RunTool("xdotool", args, env_)); }
-
-    void Click(const QString& window, Point p) const {
-        Xdotool({"mousemove", "--sync", "--window", window, QString::number(p.x), QString::number(p.y), "click", "1"});
-        QThread::msleep(150);   // let the event loop handle the click
-    }
-
-    void Keys(const QString& window, const QString& keys) const {
-        Xdotool({"key", "--window", window, keys});
-        QThread::msleep(150);
+    // Typed as on the keyboard, to the focused window.
+    void Keys(const QString& keys) const {
+        program_.Xdotool({"key", keys});
+        QThread::msleep(KeySettleMs);
     }
 
     // The preview as the screen shows it, the window's client area at `origin`.
     QImage ShownPreview(QPoint origin) const {
         const QString file = tmp_.filePath("screen.png");
         QFile::remove(file);
-        QProcess grab;
-        grab.setProcessEnvironment(env_);
-        grab.start(TONARE_SCREENGRAB, {file});
-        grab.waitForFinished(10000);
+        tonare_test::RunTool(TONARE_SCREENGRAB, {file}, env_);
         const QImage screen(file);
         if (screen.isNull()) return {};
         return screen.copy(PreviewArea.translated(origin)).convertToFormat(QImage::Format_RGB32);
     }
 
     QPoint ClientOrigin(const QString& window) const {
-        const QStringList lines = Xdotool({"getwindowgeometry", "--shell", window}).split('\n');
+        const QStringList lines = program_.Xdotool({"getwindowgeometry", "--shell", window}).split('\n');
         QPoint origin;
         for (const QString& line : lines) {
             if (line.startsWith("X=")) origin.setX(line.mid(2).toInt());
@@ -127,17 +90,18 @@ protected:
         return blocks;
     }
 
+    // Destroyed from the bottom up: the program ends before its display.
     QTemporaryDir tmp_;
-    QProcess xvfb_;
-    QProcess program_;
+    tonare_test::Xvfb xvfb_;
+    tonare_test::ProgramUnderTest program_{TONARE_KURVIL};
     QProcessEnvironment env_;
 };
 
 TEST_F(UndoEndToEnd, NewTwiceThenCtrlZTwiceGivesBackTheDefaultInstrument) {
     ksynth::BuildTables();
-    const QString window = StartProgram();
+    const QString window = program_.StartAndWaitForWindow(env_);
     ASSERT_FALSE(window.isEmpty()) << "the window did not show";
-    Xdotool({"windowfocus", "--sync", window});
+    program_.Xdotool({"windowfocus", "--sync", window});
     const QPoint origin = ClientOrigin(window);
     Click(window, InstrumentEditorTab);
 
@@ -152,8 +116,8 @@ TEST_F(UndoEndToEnd, NewTwiceThenCtrlZTwiceGivesBackTheDefaultInstrument) {
     Click(window, NewButton);
     EXPECT_NE(ShownPreview(origin), atStart) << "New did not change the preview";
 
-    Keys(window, "ctrl+z");
-    Keys(window, "ctrl+z");
+    Keys("ctrl+z");
+    Keys("ctrl+z");
     EXPECT_EQ(ShownPreview(origin), atStart) << "the preview after undoing both is not the start-up picture";
 
     Click(window, OctaveItem4);
@@ -171,8 +135,9 @@ TEST_F(UndoEndToEnd, NewTwiceThenCtrlZTwiceGivesBackTheDefaultInstrument) {
     }
 
     Click(window, QuitButton);
-    ASSERT_TRUE(program_.waitForFinished(10000)) << "Quit did not end the program";
-    EXPECT_EQ(program_.exitCode(), 0);
+    ASSERT_TRUE(program_.WaitForExit(10000)) << "Quit did not end the program";
+    EXPECT_TRUE(program_.ExitedNormally());
+    EXPECT_EQ(program_.ExitCode(), 0);
 }
 
 }  // namespace
