@@ -276,6 +276,22 @@ private slots:
         VERIFY_VIEW(View::Take(), start);
     }
 
+    void heldArrowIsOneStep() {
+        ScrollBar* bar = Bar("ScrollBar6");   // oscillator 1 Waveform point 5 holds 0
+        const View before = View::Take();
+        const QPoint arrow = PartOf(bar, QStyle::SC_ScrollBarAddLine).center();
+        SendMouse(bar, QEvent::MouseButtonPress, arrow);
+        QTRY_VERIFY(bar->value() >= 3);   // the arrow repeats while held
+        SendMouse(bar, QEvent::MouseButtonRelease, arrow);
+        const View after = View::Take();
+        QCOMPARE(int(after.store.OscillatorCurves[0].Waveform[5]), bar->value());
+        QCOMPARE(Steps()->count(), 1);
+        Undo();
+        VERIFY_VIEW(View::Take(), before);
+        Redo();
+        VERIFY_VIEW(View::Take(), after);
+    }
+
     void twoKeysAndTwoWheelNotchesAreFourSteps() {
         ScrollBar* bar = Bar("ScrollBarDs");   // Volume step 2 length 80
         QTest::keyClick(bar, Qt::Key_Right);
