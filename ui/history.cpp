@@ -198,7 +198,10 @@ private:
 QString CurvePointName(int oscillator, int bar) {
     const int point = bar % ksynth::CurvePointCount;
     const bool strength = bar / ksynth::CurvePointCount == ksynth::Strength;
-    return QString("Oscillator %1 %2 Point %3").arg(oscillator + 1).arg(strength ? "Strength" : "Waveform").arg(point + 1);
+    return QString("Oscillator %1 %2 Point %3")
+        .arg(oscillator + 1)
+        .arg(strength ? "Strength" : "Waveform")
+        .arg(point + 1);
 }
 
 // As the rows read: "Step 2 Length", and the "Value" below it "Step 2 Value".
@@ -221,7 +224,9 @@ History::History(TForm1* form) : QObject(form), form_(form) {
     undo_->setShortcuts(QKeySequence::Undo);
     // Both redo keys, whichever of them the desktop's own binding names.
     QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+    const QKeySequence bothRedoKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                         QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    for (const QKeySequence& key : bothRedoKeys) {
         if (!redoKeys.contains(key)) redoKeys << key;
     }
     redo_->setShortcuts(redoKeys);

@@ -164,7 +164,9 @@ private slots:
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QString>("name");
         const auto key = [](const char* bar, Qt::Key k) { return Edit([=] { QTest::keyClick(Bar(bar), k); }); };
-        const auto click = [](const char* bar, QStyle::SubControl part) { return Edit([=] { ClickPart(Bar(bar), part); }); };
+        const auto click = [](const char* bar, QStyle::SubControl part) {
+            return Edit([=] { ClickPart(Bar(bar), part); });
+        };
         const auto wheel = [](const char* bar) { return Edit([=] { TurnWheel(Bar(bar)); }); };
         const auto box = [](QCheckBox* TForm1::*b) { return Edit([=] { ClickIndicator(Form1->*b); }); };
         const Edit newCurves = [] { QTest::mouseClick(Form1->Button1, Qt::LeftButton); };
@@ -309,9 +311,11 @@ private slots:
         QTest::addColumn<int>("oscillator");   // the tab edited; the other is then shown
         QTest::addColumn<int>("envelope");
         QTest::addColumn<Edit>("edit");
-        QTest::newRow("curve bar on Oscillator 2") << 1 << -1 << Edit([] { QTest::keyClick(Bar("ScrollBar5"), Qt::Key_Left); });
-        QTest::newRow("New on Oscillator 1") << 0 << -1 << Edit([] { QTest::mouseClick(Form1->Button1, Qt::LeftButton); });
-        QTest::newRow("envelope bar on Filter") << -1 << 4 << Edit([] { QTest::keyClick(Bar("ScrollBarDv"), Qt::Key_Left); });
+        const auto key = [](const char* bar) { return Edit([=] { QTest::keyClick(Bar(bar), Qt::Key_Left); }); };
+        QTest::newRow("curve bar on Oscillator 2") << 1 << -1 << key("ScrollBar5");
+        QTest::newRow("New on Oscillator 1")
+            << 0 << -1 << Edit([] { QTest::mouseClick(Form1->Button1, Qt::LeftButton); });
+        QTest::newRow("envelope bar on Filter") << -1 << 4 << key("ScrollBarDv");
         QTest::newRow("Repeat on Pulsewidth") << -1 << 3 << Edit([] { ClickIndicator(Form1->CheckBox2); });
     }
 
