@@ -62,8 +62,9 @@ public:
     void ShowAudioStatus(const QString& text);
 
     // The "Instrument Editor" page's context menu, opened by a right click anywhere
-    // on the page. Features put their actions here (addAction), each once, when
-    // the window is built; the window owns the menu.
+    // on the page outside the bars. Features put their actions here (addAction),
+    // each once, when the window is built; "Undo …" and "Redo …" come first. The
+    // window owns the menu.
     QMenu* EditorMenu() const { return editorMenu_; }
 
     // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
