@@ -30,10 +30,44 @@ uint8_t FinalOutput(const EnvelopeParams& params) {
 // A second of ticks: the shortest note that does not end in silence.
 constexpr uint32_t ShortestSoundingTicks = EngineConfig::TickRate;
 
+// Swaps two relaxed values field by field; no store is announced as a shape edit.
+template <typename T>
+void SwapValue(Relaxed<T>& a, Relaxed<T>& b) {
+    const T value = a.load();
+    a.store(b.load());
+    b.store(value);
+}
+
+void SwapVoice(VoiceState& a, VoiceState& b) {
+    SwapValue(a.PhaseStep, b.PhaseStep);
+    SwapValue(a.XorSource, b.XorSource);
+    SwapValue(a.PulseWidth, b.PulseWidth);
+    SwapValue(a.Volume, b.Volume);
+    SwapValue(a.Osc1Level, b.Osc1Level);
+    SwapValue(a.Osc2Level, b.Osc2Level);
+    SwapValue(a.Filter, b.Filter);
+    SwapValue(a.NoiseMode, b.NoiseMode);
+    SwapValue<int8_t>(a.Osc2Detune, b.Osc2Detune);
+    for (unsigned curve = 0; curve < CurveSlotCount; ++curve) {
+        ShapeCurve& ca = a.Curve(curve / 2, curve % 2);
+        ShapeCurve& cb = b.Curve(curve / 2, curve % 2);
+        for (int point = 0; point < CurvePointCount; ++point) SwapValue<uint8_t>(ca[point], cb[point]);
+    }
+    SwapValue(a.Output, b.Output);
+    SwapValue(a.Osc1Index, b.Osc1Index);
+    SwapValue(a.Osc2Index, b.Osc2Index);
+    SwapValue(a.FilterState, b.FilterState);
+    SwapValue(a.LeftShift, b.LeftShift);
+    SwapValue(a.RightShift, b.RightShift);
+    SwapValue(a.Phase, b.Phase);
+}
+
 }  // namespace
 
 void ExchangeEngineState(EngineState& other) {
-    std::swap(Voices, other.Voices);
+    for (int k = 0; k < VoiceCount; ++k) SwapVoice(Voices[k], other.Voices[k]);
+    // One announcement for the whole swap: a renderer rebuilds its curve tables.
+    ShapeEdits.fetch_add(1, std::memory_order_release);
     std::swap(InstrumentSlots[VoiceInstrument[0]], other.Slot);
     const int16_t countdown = TickCountdown;
     TickCountdown = other.TickCountdown;

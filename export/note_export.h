@@ -21,8 +21,8 @@ namespace soundexport {
 using LiveGuard = std::function<void(const std::function<void()>& work)>;
 
 // Frames rendered under one hold of the guard: the longest the audio callback
-// can wait on an export is one such run (about a tenth of a millisecond).
-constexpr uint32_t FramesPerGuardedRun = 2048;
+// can wait on an export is one such run (about 0.05 ms).
+constexpr uint32_t FramesPerGuardedRun = 4 * 2048;
 
 // A note by its semitone 0..11 (C..B) and octave index 0..7.
 struct NoteChoice {
