@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "engine/ksynth.h"
 
@@ -43,8 +44,8 @@ struct NoteInstrument {
 uint32_t NoteTicks(const std::array<EnvelopeParams, EnvelopeCount>& envelopes);
 uint32_t NoteFrames(const std::array<EnvelopeParams, EnvelopeCount>& envelopes);
 
-// The longest note: four steps of 255 ticks.
-constexpr uint32_t LongestNoteTicks = StepCount * 255u;
+// The longest note: four steps of the longest length a byte holds.
+constexpr uint32_t LongestNoteTicks = StepCount * uint32_t{std::numeric_limits<uint8_t>::max()};
 
 class OfflineNote {
 public:

@@ -22,7 +22,9 @@ using LiveGuard = std::function<void(const std::function<void()>& work)>;
 
 // Frames rendered under one hold of the guard: the longest the audio callback
 // can wait on an export is one such run (about 0.05 ms).
-constexpr uint32_t FramesPerGuardedRun = 4 * 2048;
+constexpr uint32_t DeviceBlockFrames = 2048;
+constexpr uint32_t BlocksPerGuardedRun = 4;
+constexpr uint32_t FramesPerGuardedRun = BlocksPerGuardedRun * DeviceBlockFrames;
 
 // A note by its semitone 0..11 (C..B) and octave index 0..7.
 struct NoteChoice {

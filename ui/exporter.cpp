@@ -112,8 +112,7 @@ void Exporter::ExportNote() {
     if (path.isEmpty()) return;
     const soundexport::FileFormat chosen =
         filter == FlacFilter ? soundexport::FileFormat::Flac : soundexport::FileFormat::Wav;
-    const std::string encoded = QFile::encodeName(path).toStdString();
-    const soundexport::FileFormat format = soundexport::FormatForPath(encoded, chosen);
+    const soundexport::FileFormat format = soundexport::FormatForPath(QFile::encodeName(path).toStdString(), chosen);
     // A name without a known extension gets the one of the chosen type.
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != "wav" && suffix != "flac") path += format == soundexport::FileFormat::Flac ? ".flac" : ".wav";
