@@ -3,55 +3,37 @@
 // render of that note as the first key press after start.
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "tests/e2e/window_points.h"
 #include "tests/export/export_support.h"
+#include "tests/support/program.h"
+#include "tests/support/xvfb.h"
 
 namespace {
-
-QByteArray RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(20000);
-    return process.readAllStandardOutput().trimmed();
-}
 
 class ExportEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(5000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!xvfb_.canReadLine() && timer.elapsed() < 10000) xvfb_.waitForReadyRead(200);
-        const QByteArray display = xvfb_.readLine().trimmed();
-        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not report its display";
-
+        ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
         // A home of its own, so that the music folder and whatever the dialog keeps
         // stay in the temporary folder.
         const QString home = tmp_.filePath("home");
         ASSERT_TRUE(QDir().mkpath(home + "/Music"));
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
-        env_.insert("QT_QPA_PLATFORM", "xcb");
-        env_.insert("QT_SCALE_FACTOR", "1");
+        env_ = xvfb_.Environment();
         env_.insert("HOME", home);
         env_.insert("XDG_CONFIG_HOME", home + "/.config");
         env_.insert("XDG_RUNTIME_DIR", tmp_.path());
         // No desktop and no portal: Qt shows its own widget dialog, the same everywhere.
         for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "QT_QPA_PLATFORMTHEME",
-                                 "GNOME_DESKTOP_SESSION_ID", "KDE_FULL_SESSION", "DBUS_SESSION_BUS_ADDRESS",
-                                 "XAUTHORITY"}) {
+                                 "GNOME_DESKTOP_SESSION_ID", "KDE_FULL_SESSION", "DBUS_SESSION_BUS_ADDRESS"}) {
             env_.remove(name);
         }
         env_.insert("SDL_AUDIODRIVER", "disk");
@@ -59,41 +41,21 @@ protected:
         env_.insert("SDL_DISKAUDIODELAY", "10");
     }
 
-    void TearDown() override {
-        if (program_.state() != QProcess::NotRunning) {
-            program_.kill();
-            program_.waitForFinished(5000);
-        }
-        xvfb_.terminate();
-        xvfb_.waitForFinished(5000);
-    }
-
-    QString startProgram() {
-        program_.setProcessEnvironment(env_);
-        program_.start(TONARE_KURVIL);
-        if (!program_.waitForStarted(5000)) return {};
-        return windowNamed("^TONARE Wave Generator$");
-    }
-
     QString windowNamed(const QString& pattern) const {
         return xdotool({"search", "--sync", "--onlyvisible", "--name", pattern}).section('\n', 0, 0);
     }
+    QString xdotool(const QStringList& args) const { return program_.Xdotool(args); }
+    void click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
-    QString xdotool(const QStringList& args) const { return QString::fromLatin1(RunTool("xdotool", args, env_)); }
-
-    void click(const QString& window, Point p) const {
-        xdotool({"mousemove", "--sync", "--window", window, QString::number(p.x), QString::number(p.y), "click", "1"});
-        QThread::msleep(150);   // let the event loop handle the click
-    }
-
+    // Destroyed from the bottom up: the program ends before its display.
     QTemporaryDir tmp_;
-    QProcess xvfb_;
-    QProcess program_;
+    tonare_test::Xvfb xvfb_;
+    tonare_test::ProgramUnderTest program_{TONARE_KURVIL};
     QProcessEnvironment env_;
 };
 
 TEST_F(ExportEndToEnd, KeyCtrlETypedNameAndEnterWriteTheNote) {
-    const QString window = startProgram();
+    const QString window = program_.StartAndWaitForWindow(env_);
     ASSERT_FALSE(window.isEmpty()) << "the window did not show";
     click(window, InstrumentEditorTab);
     click(window, OctaveItem4);
@@ -119,8 +81,9 @@ TEST_F(ExportEndToEnd, KeyCtrlETypedNameAndEnterWriteTheNote) {
     QThread::msleep(200);
 
     click(window, QuitButton);
-    ASSERT_TRUE(program_.waitForFinished(10000)) << "Quit did not end the program";
-    EXPECT_EQ(program_.exitCode(), 0);
+    ASSERT_TRUE(program_.WaitForExit(10000)) << "Quit did not end the program";
+    EXPECT_TRUE(program_.ExitedNormally());
+    EXPECT_EQ(program_.ExitCode(), 0);
 
     // Nothing but the file: no temporary left beside it.
     const QStringList beside = QDir(tmp_.path()).entryList({"*.flac*", ".*.flac*"}, QDir::Files | QDir::Hidden);
