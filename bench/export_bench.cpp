@@ -96,6 +96,8 @@ void ExportToFile(benchmark::State& state, soundexport::FileFormat format, const
         const soundexport::ExportResult result = soundexport::WriteNote(samples, A4, path, format);
         if (result.Outcome != soundexport::ExportOutcome::Written) state.SkipWithError(result.Reason.c_str());
     }
+    std::error_code ignored;
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path, ignored));
     std::filesystem::remove_all(folder);
 }
 
