@@ -38,6 +38,9 @@ void SwapValue(Relaxed<T>& a, Relaxed<T>& b) {
     b.store(value);
 }
 
+// Lists every field of VoiceState: a new field must join it (the size tells).
+constexpr std::size_t SwappedVoiceBytes = 60;
+static_assert(sizeof(VoiceState) == SwappedVoiceBytes, "SwapVoice must swap every field of VoiceState");
 void SwapVoice(VoiceState& a, VoiceState& b) {
     SwapValue(a.PhaseStep, b.PhaseStep);
     SwapValue(a.XorSource, b.XorSource);
