@@ -62,6 +62,8 @@ Exporter::Exporter(TForm1* form)
     action_->setObjectName("ActionExportNote");
     action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     action_->setShortcutContext(Qt::WindowShortcut);
+    // The page's menu is a context menu: some styles hide shortcuts there unless told.
+    action_->setShortcutVisibleInContextMenu(true);
     form->addAction(action_);
     form->EditorMenu()->addAction(action_);
     connect(action_, &QAction::triggered, this, [this] { ExportNote(); });

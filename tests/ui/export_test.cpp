@@ -114,6 +114,7 @@ private slots:
         QVERIFY(entry);
         QCOMPARE(entry->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
         QCOMPARE(entry->shortcut().toString(QKeySequence::NativeText), QString("Ctrl+E"));
+        QVERIFY(entry->isShortcutVisibleInContextMenu());
 
         // A right click on the page, then a click on the entry.
         QWidget* page = Form1->TInst;
