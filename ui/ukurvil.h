@@ -1,5 +1,5 @@
-// The main window: its layout, the instrument editor's handlers and note
-// triggering from the piano keys.
+// The main window: the instrument editor's handlers and note triggering from
+// the piano keys. Its layout is built in layout.cpp.
 #pragma once
 
 #include <array>
@@ -11,10 +11,12 @@
 #include <QWidget>
 
 #include "ui/ParameterStore.h"
+#include "ui/layout.h"
 
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTextEdit;
 class Image;
@@ -57,6 +59,11 @@ public:
 
     // The line below the piano keys that says why no sound is heard; empty hides it.
     void ShowAudioStatus(const QString& text);
+
+    // The "Instrument Editor" page's context menu, opened by a right click anywhere
+    // on the page. Features put their actions here (addAction), each once, when
+    // the window is built; the window owns the menu.
+    QMenu* EditorMenu() const { return editorMenu_; }
 
     // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
     void ScrollBar1Change(QObject*, int ScrollPos) { CurveBarChange(0, ScrollPos); }
@@ -128,22 +135,24 @@ public:
     ScrollBar* ScrollBarO2DT;
     TabControl* TabControl1;
     Image* Image1;
-    std::array<ScrollBar*, 18> CurveBars;     // ScrollBar1 .. ScrollBar18
-    std::array<QLabel*, 18> CurveLabels;      // Label1 .. Label9, LabelST1 .. LabelST9
+    std::array<ScrollBar*, layout::CurveBarCount> CurveBars;     // ScrollBar1 .. ScrollBar18
+    std::array<QLabel*, layout::CurveBarCount> CurveLabels;      // Label1 .. Label9, LabelST1 .. LabelST9
     TabControl* TabControl2;
-    std::array<ScrollBar*, 8> EnvelopeBars;   // ScrollBarAs, Av, Ds, Dv, Ss, Sv, Rs, Rv
-    std::array<QLabel*, 8> EnvelopeLabels;    // LabelAs .. LabelRv
+    std::array<ScrollBar*, layout::EnvelopeBarCount> EnvelopeBars;   // ScrollBarAs, Av, Ds, Dv, Ss, Sv, Rs, Rv
+    std::array<QLabel*, layout::EnvelopeBarCount> EnvelopeLabels;    // LabelAs .. LabelRv
     QCheckBox* CheckBox1;
     QCheckBox* CheckBox2;
     PageControl* PageControl1;
     RadioGroup* RadioGroup1;
-    std::array<PianoKey*, 36> Keys;           // in Tag order: ButtonCd .. ButtonBu
+    std::array<PianoKey*, layout::KeyCount> Keys;           // in Tag order: ButtonCd .. ButtonBu
     QLabel* AudioStatusLine;                  // below the keys; hidden while sound works
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // layout.cpp
+    void BuildWindow();
     void BuildTopRow();
     void BuildAboutPage();
     void BuildInstrumentPage();
@@ -151,6 +160,8 @@ private:
     void BuildEnvelopeTab();
     void BuildEffectPages();
     void BuildKeyboard();
+    void BuildEditorMenu();
+    QMenu* editorMenu_ = nullptr;
 
     void CurveBarChange(int bar, int position);
 

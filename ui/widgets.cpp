@@ -16,8 +16,9 @@ ScrollBar::ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent)
     setSingleStep(1);
     setPageStep(largeStep);
     // Qt's own menu on a scroll bar offers "Scroll here", which moves the bar from
-    // code, past Scroll and so past the handler: a bar has no menu here.
-    setContextMenuPolicy(Qt::NoContextMenu);
+    // code, past Scroll and so past the handler: a bar has no menu here, and a
+    // right click on it opens none of its page's either.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     // actionTriggered comes after sliderPosition() has moved and been clamped,
     // for every line, page and drag step, also when the position stays put.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {

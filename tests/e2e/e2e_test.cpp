@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,67 +19,32 @@
 
 #include "engine/ksynth.h"
 #include "tests/e2e/window_points.h"
+#include "tests/support/program.h"
+#include "tests/support/xvfb.h"
 
 namespace {
 
 constexpr int BlockBytes = 8192;
 
-QByteArray RunTool(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(20000);
-    return process.readAllStandardOutput().trimmed();
-}
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(5000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!xvfb_.canReadLine() && timer.elapsed() < 10000) xvfb_.waitForReadyRead(200);
-        const QByteArray display = xvfb_.readLine().trimmed();
-        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not report its display";
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
-        env_.insert("QT_QPA_PLATFORM", "xcb");
+        ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
+        env_ = xvfb_.Environment();
         env_.insert("SDL_AUDIODRIVER", "disk");
         env_.insert("SDL_DISKAUDIOFILE", audioPath());
         env_.insert("SDL_DISKAUDIODELAY", "10");
-        env_.remove("XAUTHORITY");
-    }
-
-    void TearDown() override {
-        if (program_.state() != QProcess::NotRunning) {
-            program_.kill();
-            program_.waitForFinished(5000);
-        }
-        xvfb_.terminate();
-        xvfb_.waitForFinished(5000);
     }
 
     // Starts the program and returns its window's X id, once the window is shown.
-    QString startProgram() {
-        program_.setProcessEnvironment(env_);
-        program_.start(TONARE_KURVIL);
-        if (!program_.waitForStarted(5000)) return {};
-        return xdotool({"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"}).section('\n', 0, 0);
-    }
+    QString startProgram() { return program_.StartAndWaitForWindow(env_); }
 
     QString audioPath() const { return tmp_.filePath("audio.raw"); }
 
-    QString xdotool(const QStringList& args) const {
-        return QString::fromLatin1(RunTool("xdotool", args, env_));
-    }
+    QString xdotool(const QStringList& args) const { return program_.Xdotool(args); }
 
-    void click(const QString& window, Point p) const {
-        xdotool({"mousemove", "--sync", "--window", window, QString::number(p.x), QString::number(p.y),
-                 "click", "1"});
-        QThread::msleep(150);   // let the event loop handle the click
-    }
+    void click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
     // Blocks of the audio file after the silence of the paused device.
     std::vector<QByteArray> renderedBlocks() const {
@@ -95,9 +61,10 @@ protected:
         return blocks;
     }
 
+    // Destroyed from the bottom up: the program ends before its display.
     QTemporaryDir tmp_;
-    QProcess xvfb_;
-    QProcess program_;
+    tonare_test::Xvfb xvfb_;
+    tonare_test::ProgramUnderTest program_{TONARE_KURVIL};
     QProcessEnvironment env_;
 };
 
@@ -135,9 +102,9 @@ TEST_F(EndToEnd, KeyA0PlaysTheDefaultInstrumentAndQuitEndsTheProgram) {
     }
 
     click(window, QuitButton);
-    ASSERT_TRUE(program_.waitForFinished(10000)) << "Quit did not end the program";
-    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program_.exitCode(), 0);
+    ASSERT_TRUE(program_.WaitForExit(10000)) << "Quit did not end the program";
+    EXPECT_TRUE(program_.ExitedNormally());
+    EXPECT_EQ(program_.ExitCode(), 0);
 }
 
 }  // namespace
@@ -212,6 +179,6 @@ TEST_F(EndToEnd, ComputerKeysPlayOneNoteEachAndEscapeStops) {
     }
 
     click(window, QuitButton);
-    ASSERT_TRUE(program_.waitForFinished(10000));
-    EXPECT_EQ(program_.exitCode(), 0);
+    ASSERT_TRUE(program_.WaitForExit(10000));
+    EXPECT_EQ(program_.ExitCode(), 0);
 }

@@ -1,0 +1,37 @@
+// A private X server (Xvfb) for tests that show the real window; it picks a free
+// display itself and reports it.
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+namespace tonare_test {
+
+class Xvfb {
+public:
+    Xvfb() = default;
+    ~Xvfb();
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    // Starts a 1024x768x24 screen without TCP. False, with Error() set, when no
+    // display came up.
+    bool Start();
+    void Stop();
+
+    // ":N", or "" before a successful Start.
+    QString Display() const { return display_; }
+    QString Error() const { return error_; }
+
+    // `base` with DISPLAY set to this server and Qt on its xcb platform; no
+    // XAUTHORITY, since the server accepts local clients without a cookie.
+    QProcessEnvironment Environment(QProcessEnvironment base = QProcessEnvironment::systemEnvironment()) const;
+
+private:
+    QProcess process_;
+    QString display_;
+    QString error_;
+};
+
+}  // namespace tonare_test
