@@ -6,15 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <vector>
@@ -23,6 +22,9 @@
 #include "midi/MidiInput.h"
 #include "midi/decode.h"
 #include "tests/e2e/window_points.h"
+#include "tests/support/program.h"
+#include "tests/support/tools.h"
+#include "tests/support/xvfb.h"
 #include "tests/vm/sequencer_watch.h"
 
 namespace {
@@ -57,6 +59,12 @@ std::vector<uint8_t> Controller(int channel, int controller) {
 // Blocks heard of each note before it is stopped, and silent ones after, before judging.
 constexpr std::size_t SoundingBlocks = 12;
 constexpr std::size_t SilentBlocks = 8;
+// Only bounds on waiting for the guest; nothing is timed.
+constexpr int GuestMs = 20000;
+constexpr int PollMs = 50;
+constexpr int QuitMs = 30000;
+
+bool WaitFor(const std::function<bool()>& done) { return tonare_test::WaitUntil(done, GuestMs, PollMs); }
 
 bool Silent(const QByteArray& block) { return block.count('\0') == BlockBytes; }
 
@@ -79,55 +87,31 @@ protected:
         ASSERT_TRUE(std::filesystem::exists("/dev/snd/seq")) << "no /dev/snd/seq: this test runs inside the VM tier";
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_TRUE(watch_.Ok()) << "cannot open the guest's sequencer";
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(10000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!xvfb_.canReadLine() && timer.elapsed() < 30000) xvfb_.waitForReadyRead(200);
-        const QByteArray display = xvfb_.readLine().trimmed();
-        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not report its display";
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(display));
-        env_.insert("QT_QPA_PLATFORM", "xcb");
+        ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
+        env_ = xvfb_.Environment();
         env_.insert("SDL_AUDIODRIVER", "disk");
         env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
         env_.insert("SDL_DISKAUDIODELAY", "20");
     }
 
     void TearDown() override {
-        if (program_.state() != QProcess::NotRunning) {
-            program_.kill();
-            program_.waitForFinished(5000);
-        }
-        xvfb_.terminate();
-        xvfb_.waitForFinished(5000);
+        program_.Kill();
+        xvfb_.Stop();
         Modprobe({"-r", SerialModule[0]});  // free the serial port for the next case
     }
 
-    // Starts the program; returns its window once shown and its sequencer port once it exists.
+    // Starts the program; returns its window once shown and its sequencer port exists.
     QString StartProgram() {
-        program_.setProcessEnvironment(env_);
-        program_.setProcessChannelMode(QProcess::ForwardedChannels);
-        program_.start(TONARE_KURVIL);
-        if (!program_.waitForStarted(10000)) return {};
-        QProcess search;
-        search.setProcessEnvironment(env_);
-        search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^TONARE Wave Generator$"});
-        search.waitForFinished(60000);
-        const QString window = QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0).trimmed();
+        const QString window = program_.StartAndWaitForWindow(env_);
         WaitFor([&] { return (program_port_ = watch_.FindPort(midi::ClientName, midi::PortName)).has_value(); });
         return program_port_ ? window : QString{};
     }
 
     void Quit(const QString& window) {
-        QProcess click;
-        click.setProcessEnvironment(env_);
-        click.start("xdotool", {"mousemove", "--sync", "--window", window, QString::number(QuitButton.x),
-                                QString::number(QuitButton.y), "click", "1"});
-        click.waitForFinished(20000);
-        ASSERT_TRUE(program_.waitForFinished(30000)) << "Quit did not end the program";
-        EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program_.exitCode(), 0);
+        program_.Click(window, QuitButton.x, QuitButton.y);
+        ASSERT_TRUE(program_.WaitForExit(QuitMs)) << "Quit did not end the program";
+        EXPECT_TRUE(program_.ExitedNormally());
+        EXPECT_EQ(program_.ExitCode(), 0);
     }
 
     // The audio file after the paused device's first silence, as stretches of silence and sound.
@@ -162,8 +146,8 @@ protected:
 
     QTemporaryDir tmp_;
     SequencerWatch watch_;
-    QProcess xvfb_;
-    QProcess program_;
+    tonare_test::Xvfb xvfb_;
+    tonare_test::ProgramUnderTest program_{TONARE_KURVIL};
     QProcessEnvironment env_;
     std::optional<SeqAddress> program_port_;
 };

@@ -8,13 +8,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,19 +21,6 @@ namespace vm_test {
 using SeqAddress = std::pair<int, int>;  // client, port
 
 inline const SeqAddress SystemAnnounce{SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE};
-
-// Only a bound on waiting for the guest; nothing is timed.
-constexpr auto GuestTimeout = std::chrono::seconds(20);
-constexpr auto PollSlice = std::chrono::milliseconds(50);
-
-inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = GuestTimeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(PollSlice);
-    }
-    return true;
-}
 
 // A client of our own: it looks at the graph and may own a software port.
 class SequencerWatch {
