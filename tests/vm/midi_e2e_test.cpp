@@ -63,6 +63,9 @@ constexpr std::size_t SilentBlocks = 8;
 constexpr int GuestMs = 20000;
 constexpr int PollMs = 50;
 constexpr int QuitMs = 30000;
+// The guest's first Xvfb reads its files over 9p under an emulated CPU.
+constexpr int XvfbMs = 60000;
+constexpr int WindowMs = 90000;
 
 bool WaitFor(const std::function<bool()>& done) { return tonare_test::WaitUntil(done, GuestMs, PollMs); }
 
@@ -87,7 +90,7 @@ protected:
         ASSERT_TRUE(std::filesystem::exists("/dev/snd/seq")) << "no /dev/snd/seq: this test runs inside the VM tier";
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_TRUE(watch_.Ok()) << "cannot open the guest's sequencer";
-        ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
+        ASSERT_TRUE(xvfb_.Start(XvfbMs)) << xvfb_.Error().toStdString();
         env_ = xvfb_.Environment();
         env_.insert("SDL_AUDIODRIVER", "disk");
         env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
@@ -102,7 +105,10 @@ protected:
 
     // Starts the program; returns its window once shown and its sequencer port exists.
     QString StartProgram() {
-        const QString window = program_.StartAndWaitForWindow(env_);
+        if (!program_.Start(env_)) return {};
+        // Each search gives up after the support's limit; the guest's first window may take longer.
+        QString window;
+        tonare_test::WaitUntil([&] { return !(window = program_.WaitForWindow()).isEmpty(); }, WindowMs, PollMs);
         WaitFor([&] { return (program_port_ = watch_.FindPort(midi::ClientName, midi::PortName)).has_value(); });
         return program_port_ ? window : QString{};
     }
