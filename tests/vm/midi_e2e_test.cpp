@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -37,8 +36,8 @@ constexpr int BlockBytes = 8192;
 // address and interrupt are those of the port the VM runner adds.
 constexpr int VirmidiCard = 1;
 constexpr int SerialCard = 2;
-const QStringList VirmidiModule{"snd-virmidi", "index=1", "midi_devs=1"};
-const QStringList SerialModule{"snd-serial-u16550", "index=2", "port=0x2f8", "irq=3"};
+const QStringList VirmidiModule{"snd-virmidi", QString("index=%1").arg(VirmidiCard), "midi_devs=1"};
+const QStringList SerialModule{"snd-serial-u16550", QString("index=%1").arg(SerialCard), "port=0x2f8", "irq=3"};
 const char* const SerialClient = "Serial MIDI (UART16550A)";
 const char* const SerialPort = "Serial MIDI 1";
 
