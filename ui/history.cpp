@@ -230,11 +230,15 @@ History::History(TForm1* form) : QObject(form), form_(form) {
         if (!redoKeys.contains(key)) redoKeys << key;
     }
     redo_->setShortcuts(redoKeys);
-    // On the window, the keys work wherever the focus is in it.
-    form->addAction(undo_);
-    form->addAction(redo_);
-    form->EditorMenu()->addAction(undo_);
-    form->EditorMenu()->addAction(redo_);
+    for (QAction* action : {undo_, redo_}) {
+        // The page's menu is a context menu: some styles hide shortcuts there unless told.
+        action->setShortcutVisibleInContextMenu(true);
+        // On the window, the keys work wherever the focus is in it.
+        form->addAction(action);
+        form->EditorMenu()->addAction(action);
+    }
+    // Between the history and whatever the other features add below it.
+    form->EditorMenu()->addSeparator();
 }
 
 StepContext History::Context() {

@@ -15,6 +15,7 @@
 #include "audio/AudioDevice.h"
 #include "audio/SDLaudio.h"
 #include "engine/ksynth.h"
+#include "ui/exporter.h"
 #include "ui/history.h"
 #include "ui/keymap.h"
 #include "ui/pianokey.h"
@@ -28,6 +29,7 @@ TForm1* Form1 = nullptr;
 TForm1::TForm1() : QWidget(nullptr) {
     BuildWindow();
     EditHistory = new History(this);
+    NoteExporter = new Exporter(this);
     // Keys play wherever the focus is in this window, so the window sees them first.
     qApp->installEventFilter(this);
     FormCreate(this);
@@ -149,6 +151,7 @@ void TForm1::ShowAudioStatus(const QString& text) {
 void TForm1::PlayNote(uint8_t offset) {
     const auto octave = static_cast<uint8_t>(Store.Octave + offset);
     const uint32_t phaseStep = ksynth::NoteToPhaseStep(Store.NoteValue, octave);
+    NoteExporter->NotePlayed(Store.NoteValue, octave);
     if (SDLaudio::DeviceRequestPlay()) {
         {
             // The renderer must see the note start whole: no frame between these writes.

@@ -13,6 +13,7 @@
 #include "ui/ParameterStore.h"
 #include "ui/layout.h"
 
+class Exporter;
 class QCheckBox;
 class History;
 class QKeyEvent;
@@ -66,6 +67,9 @@ public:
     // each once, when the window is built; "Undo …" and "Redo …" come first. The
     // window owns the menu.
     QMenu* EditorMenu() const { return editorMenu_; }
+
+    // Ctrl+E and "Export note…": the last note played, as a sound file.
+    Exporter* NoteExporter = nullptr;
 
     // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
     void ScrollBar1Change(QObject*, int ScrollPos) { CurveBarChange(0, ScrollPos); }
