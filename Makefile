@@ -28,8 +28,9 @@ build: deps
 
 # The same suite once more, every file built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the ThreadSanitizer run lives in the main build.
+# The VM tier's kernel is fetched once, into the main build's folder.
 build-asan: deps
-	@$(CONFIGURE) -B $(ASAN) -DTONARE_ASAN=ON >/dev/null
+	@$(CONFIGURE) -B $(ASAN) -DTONARE_ASAN=ON -DTONARE_VM_KERNEL_CACHE=$(abspath $(BUILD))/vm-kernel >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
 run: build

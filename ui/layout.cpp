@@ -253,7 +253,9 @@ struct BarRowSpec {
 
 BarRow MakeBarRow(QWidget* page, const BarRowSpec& spec, int top, int barTop) {
     BarRow row;
-    if (!spec.captionName.isEmpty()) row.Caption = MakeLabel(page, spec.captionName, spec.caption, spec.captionLeft, top);
+    if (!spec.captionName.isEmpty()) {
+        row.Caption = MakeLabel(page, spec.captionName, spec.caption, spec.captionLeft, top);
+    }
     row.Value = MakeLabel(page, spec.valueName, spec.value, spec.valueLeft, top, ValueLabelWidth);
     row.Bar = MakeBar(page, spec.barName, spec.barLeft, barTop, spec.barWidth, spec.range);
     return row;
@@ -357,7 +359,8 @@ void TForm1::BuildInstrumentPage() {
     // Header row. ScrollBar19 ("Instrument") has no handler, so Label29 never changes.
     constexpr int HeaderBarWidth = 196;
     const BarRow instrument = MakeBarRow(
-        TInst, {"Label15", "Instrument", 8, "Label29", "   0", 82, "ScrollBar19", 117, HeaderBarWidth, ByteRange}, 5, 6);
+        TInst, {"Label15", "Instrument", 8, "Label29", "   0", 82, "ScrollBar19", 117, HeaderBarWidth, ByteRange}, 5,
+        6);
     Label29 = instrument.Value;
     ScrollBar19 = instrument.Bar;
     const BarRow detune = MakeBarRow(
@@ -466,7 +469,9 @@ void TForm1::BuildEffectPages() {
     PageControl1->setObjectName("PageControl1");
     PageControl1->setGeometry(348, 222, 315, 140);
     std::array<QWidget*, EffectPages.size()> pages{};
-    for (std::size_t p = 0; p < EffectPages.size(); ++p) pages[p] = PageControl1->AddPage(EffectPages[p].name, EffectPages[p].caption);
+    for (std::size_t p = 0; p < EffectPages.size(); ++p) {
+        pages[p] = PageControl1->AddPage(EffectPages[p].name, EffectPages[p].caption);
+    }
 
     std::array<int, EffectPages.size()> rowsOnPage{};
     for (const EffectRow& spec : EffectRows) {

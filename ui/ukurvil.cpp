@@ -15,6 +15,8 @@
 #include "audio/AudioDevice.h"
 #include "audio/SDLaudio.h"
 #include "engine/ksynth.h"
+#include "ui/exporter.h"
+#include "ui/history.h"
 #include "ui/keymap.h"
 #include "ui/pianokey.h"
 #include "ui/preview.h"
@@ -26,6 +28,8 @@ TForm1* Form1 = nullptr;
 
 TForm1::TForm1() : QWidget(nullptr) {
     BuildWindow();
+    EditHistory = new History(this);
+    NoteExporter = new Exporter(this);
     // Keys play wherever the focus is in this window, so the window sees them first.
     qApp->installEventFilter(this);
     FormCreate(this);
@@ -106,12 +110,14 @@ void TForm1::PageControl2Change(QObject*) {
 }
 
 void TForm1::Button1Click(QObject*) {
+    const OscillatorShape before = Store.OscillatorCurves[Store.OscillatorTab];
     std::uniform_int_distribution<int> randomByte(0, 255);
     for (int point = 0; point < ksynth::CurvePointCount; ++point) {
         SetShapePoint(0, point, randomByte(Random), true);
         SetShapePoint(1, point, randomByte(Random), true);
     }
     RefreshOscillatorPage();
+    EditHistory->NewEdited(before, Store.OscillatorCurves[Store.OscillatorTab]);
 }
 
 void TForm1::Button5Click(QObject*) {
@@ -145,6 +151,7 @@ void TForm1::ShowAudioStatus(const QString& text) {
 void TForm1::PlayNote(uint8_t offset) {
     const auto octave = static_cast<uint8_t>(Store.Octave + offset);
     const uint32_t phaseStep = ksynth::NoteToPhaseStep(Store.NoteValue, octave);
+    NoteExporter->NotePlayed(Store.NoteValue, octave);
     if (SDLaudio::DeviceRequestPlay()) {
         {
             // The renderer must see the note start whole: no frame between these writes.
@@ -230,26 +237,37 @@ void TForm1::ShowSoundingKey(PianoKey* key) {
 // ---- Instrument editing --------------------------------------------------------
 
 void TForm1::CurveBarChange(int bar, int position) {
-    CurveLabels[bar]->setText(
-        SetShapePoint(bar / ksynth::CurvePointCount, bar % ksynth::CurvePointCount, position, true));
+    const int row = bar / ksynth::CurvePointCount;
+    const int point = bar % ksynth::CurvePointCount;
+    const OscillatorShape& shape = Store.OscillatorCurves[Store.OscillatorTab];
+    const uint8_t& stored = (row == 0 ? shape.Waveform : shape.Strength)[point];
+    const uint8_t before = stored;
+    CurveLabels[bar]->setText(SetShapePoint(row, point, position, true));
+    EditHistory->CurvePointEdited(bar, before, stored, CurveBars[bar]->Gesture());
 }
 
 void TForm1::EnvelopeBarChange(int index, int position) {
+    const uint8_t before = Store.Envelopes[Store.EnvelopeTab].*ksynth::EnvelopeFields[index];
     EnvelopeLabels[index]->setText(SetEnvelopeParam(index, static_cast<uint8_t>(position)));
+    EditHistory->EnvelopeByteEdited(index, before, static_cast<uint8_t>(position), EnvelopeBars[index]->Gesture());
 }
 
 void TForm1::CheckBox1Click(QObject*) {
     Store.Envelopes[Store.EnvelopeTab].Invert = CheckBox1->isChecked() ? 255 : 0;
+    EditHistory->EnvelopeBoxEdited(History::Invert, CheckBox1->isChecked());
 }
 
 void TForm1::CheckBox2Click(QObject*) {
     Store.Envelopes[Store.EnvelopeTab].Repeat = CheckBox2->isChecked() ? 255 : 0;
+    EditHistory->EnvelopeBoxEdited(History::Repeat, CheckBox2->isChecked());
 }
 
 void TForm1::ScrollBarO2DTScroll(QObject*, int ScrollPos) {
     // The detune lives in voice 0 alone; the store keeps no copy of it.
+    const int8_t before = ksynth::Voices[0].Osc2Detune;
     LabelO2DT->setText(FormatValue(ScrollPos));
     ksynth::Voices[0].Osc2Detune = static_cast<int8_t>(ScrollPos);
+    EditHistory->DetuneEdited(before, static_cast<int8_t>(ScrollPos), ScrollBarO2DT->Gesture());
 }
 
 void TForm1::TabControl1Change(QObject*) {

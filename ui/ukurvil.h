@@ -13,7 +13,9 @@
 #include "ui/ParameterStore.h"
 #include "ui/layout.h"
 
+class Exporter;
 class QCheckBox;
+class History;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -61,9 +63,13 @@ public:
     void ShowAudioStatus(const QString& text);
 
     // The "Instrument Editor" page's context menu, opened by a right click anywhere
-    // on the page. Features put their actions here (addAction), each once, when
-    // the window is built; the window owns the menu.
+    // on the page outside the bars. Features put their actions here (addAction),
+    // each once, when the window is built; "Undo …" and "Redo …" come first. The
+    // window owns the menu.
     QMenu* EditorMenu() const { return editorMenu_; }
+
+    // Ctrl+E and "Export note…": the last note played, as a sound file.
+    Exporter* NoteExporter = nullptr;
 
     // The 18 curve bars: ScrollBar1..9 edit the Waveform points, 10..18 the Strength points.
     void ScrollBar1Change(QObject*, int ScrollPos) { CurveBarChange(0, ScrollPos); }
@@ -101,6 +107,10 @@ public:
     void TabControl1Change(QObject* Sender);
     void TabControl2Change(QObject* Sender);
 
+    // What the curve and envelope bars' handlers do, bar 0..17 and index 0..7.
+    void CurveBarChange(int bar, int position);
+    void EnvelopeBarChange(int index, int position);
+
     // Editing operations behind the handlers.
     QString SetShapePoint(int row, int point, int value, bool redraw);
     QString SetEnvelopeParam(int index, uint8_t value);
@@ -111,6 +121,7 @@ public:
     static QString FormatValue(int value);
 
     ParameterStore Store{};
+    History* EditHistory = nullptr;   // every edit's undo step; Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
     std::mt19937 Random;   // "New" draws its bytes from here; seeded at creation
 
     // Top row.
@@ -163,12 +174,9 @@ private:
     void BuildEditorMenu();
     QMenu* editorMenu_ = nullptr;
 
-    void CurveBarChange(int bar, int position);
-
     // Timestamps of the last release of each held-down key: X repeats a held key
     // as release + press pairs that share one timestamp.
     QHash<quint64, quint64> keyReleases_;
-    void EnvelopeBarChange(int index, int position);
 };
 
 // The program's one main window.

@@ -1,7 +1,11 @@
+// The window's own controls: scroll bars that tell user actions from code, tab
+// and page controls, the "Octave" radio group and the picture boxes.
 #include "ui/widgets.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QRadioButton>
@@ -9,6 +13,7 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTabBar>
+#include <QWheelEvent>
 
 ScrollBar::ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent)
     : QScrollBar(Qt::Horizontal, parent) {
@@ -25,6 +30,28 @@ ScrollBar::ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent)
         if (action != SliderNoAction) emit Scroll(sliderPosition());
     });
     connect(this, &QAbstractSlider::sliderReleased, this, [this] { emit Scroll(sliderPosition()); });
+}
+
+void ScrollBar::mousePressEvent(QMouseEvent* event) {
+    // A second button pressed during a gesture belongs to it.
+    if (gesture_ == 0) gesture_ = ++presses_;
+    QScrollBar::mousePressEvent(event);
+}
+
+void ScrollBar::mouseReleaseEvent(QMouseEvent* event) {
+    // The thumb's release raises its Scroll in here, still inside the gesture.
+    QScrollBar::mouseReleaseEvent(event);
+    if (event->buttons() == Qt::NoButton) gesture_ = 0;
+}
+
+void ScrollBar::keyPressEvent(QKeyEvent* event) {
+    gesture_ = 0;
+    QScrollBar::keyPressEvent(event);
+}
+
+void ScrollBar::wheelEvent(QWheelEvent* event) {
+    gesture_ = 0;
+    QScrollBar::wheelEvent(event);
 }
 
 namespace {

@@ -21,11 +21,27 @@ class ScrollBar : public QScrollBar {
 public:
     ScrollBar(int minimum, int maximum, int largeStep, QWidget* parent);
 
+    // Nonzero, and the same for every Scroll it raises, while one press of the
+    // mouse on the bar lasts: a thumb drag, or an arrow or the trough held down,
+    // from the press to the release's Scroll. 0 for keys and the wheel, whose
+    // every event is an action of its own.
+    int Gesture() const { return gesture_; }
+
 signals:
     // Raised once per user action (line, page, thumb drag, thumb release) with
     // the new position, clamped to the range, also when it did not change.
     // setValue() from code raises nothing.
     void Scroll(int position);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    int presses_ = 0;
+    int gesture_ = 0;
 };
 
 // A tab strip over a client area whose contents stay the same widgets; the

@@ -1,20 +1,20 @@
-# Fails if the renderer's or the envelope generator's object code holds a
+# Fails if the renderer's, the envelope generator's or the offline render's object code holds a
 # floating-point arithmetic, comparison or conversion instruction: the audio
 # path must stay in integers. Plain SSE moves and integer SIMD are allowed.
 #
 #   cmake -DOBJDUMP=<objdump> -DOBJECTS=<object files> -P no_float_ops.cmake
-# OBJECTS may hold every object of the library; only render.cpp and envelope.cpp
-# objects are checked, and both must be present.
+# OBJECTS may hold every object of the library; only the render.cpp, envelope.cpp
+# and offline.cpp objects are checked, and all three must be present.
 
 set(checked "")
 foreach(object IN LISTS OBJECTS)
-    if(object MATCHES "/(render|envelope)\\.cpp\\.o(bj)?$")
+    if(object MATCHES "/(render|envelope|offline)\\.cpp\\.o(bj)?$")
         list(APPEND checked "${object}")
     endif()
 endforeach()
 list(LENGTH checked count)
-if(NOT count EQUAL 2)
-    message(FATAL_ERROR "expected the render.cpp and envelope.cpp objects, found: ${checked}")
+if(NOT count EQUAL 3)
+    message(FATAL_ERROR "expected the render.cpp, envelope.cpp and offline.cpp objects, found: ${checked}")
 endif()
 
 # Scalar and packed float arithmetic (SSE/AVX, with or without the v prefix),

@@ -7,7 +7,6 @@ namespace tonare_test {
 namespace {
 
 constexpr int StartMs = 5000;
-constexpr int DisplayMs = 10000;
 constexpr int PollMs = 200;
 
 }  // namespace
@@ -16,7 +15,7 @@ Xvfb::~Xvfb() {
     Stop();
 }
 
-bool Xvfb::Start() {
+bool Xvfb::Start(int displayMs) {
     process_.setStandardErrorFile(QProcess::nullDevice());
     process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
     if (!process_.waitForStarted(StartMs)) {
@@ -25,7 +24,7 @@ bool Xvfb::Start() {
     }
     QElapsedTimer timer;
     timer.start();
-    while (!process_.canReadLine() && process_.state() == QProcess::Running && timer.elapsed() < DisplayMs) {
+    while (!process_.canReadLine() && process_.state() == QProcess::Running && timer.elapsed() < displayMs) {
         process_.waitForReadyRead(PollMs);
     }
     const QByteArray number = process_.readLine().trimmed();

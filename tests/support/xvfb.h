@@ -16,8 +16,9 @@ public:
     Xvfb& operator=(const Xvfb&) = delete;
 
     // Starts a 1024x768x24 screen without TCP. False, with Error() set, when no
-    // display came up.
-    bool Start();
+    // display came up within `displayMs` (slow machines, such as an emulated one, pass more).
+    static constexpr int DisplayMs = 10000;
+    bool Start(int displayMs = DisplayMs);
     void Stop();
 
     // ":N", or "" before a successful Start.
