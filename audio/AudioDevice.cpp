@@ -29,8 +29,24 @@ struct Shared {
     std::condition_variable Done;
     bool Busy = false;                  // a worker runs; under Mutex
     std::function<void()> Settled;      // under Mutex
+    std::atomic<DeviceOpenCall> Open{nullptr};
+    std::atomic<DeviceCloseCall> Close{nullptr};
 };
 Shared& S = *new Shared;
+
+bool OpenCall() {
+    const DeviceOpenCall open = S.Open.load();
+    return open ? open() : AudioOpen();
+}
+
+void CloseCall() {
+    const DeviceCloseCall close = S.Close.load();
+    if (close) {
+        close();
+    } else {
+        AudioClose();
+    }
+}
 
 bool OpenWithRealtimePriority() {
     int policy = SCHED_OTHER;
@@ -40,7 +56,7 @@ bool OpenWithRealtimePriority() {
     realtime.sched_priority = sched_get_priority_min(SCHED_FIFO) + RealtimePriorityAboveMin;
     // Refused without the right (EPERM): the audio thread then keeps normal scheduling.
     const bool raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &realtime) == 0;
-    const bool opened = AudioOpen();
+    const bool opened = OpenCall();
     if (raised) pthread_setschedparam(pthread_self(), policy, &saved);
     return opened;
 }
@@ -71,7 +87,7 @@ void DeviceOpenAsync(std::function<void()> onSettled) {
     S.State.store(DeviceState::Opening, std::memory_order_release);
     StartWorker([started] {
         // Closing a device whose audio thread already ended returns at once.
-        if (started) AudioClose();
+        if (started) CloseCall();
         const bool opened = OpenWithRealtimePriority();
         S.State.store(opened ? DeviceState::Open : DeviceState::Failed, std::memory_order_release);
     });
@@ -131,7 +147,7 @@ bool DeviceClose(std::chrono::milliseconds deadline) {
     }
     if (GetDeviceState() == DeviceState::Closed) return true;
     StartWorker([] {
-        AudioClose();
+        CloseCall();
         S.State.store(DeviceState::Closed, std::memory_order_release);
     });
     if (!S.Done.wait_until(lock, end, idle)) {
@@ -143,6 +159,11 @@ bool DeviceClose(std::chrono::milliseconds deadline) {
 
 bool DeviceAbandoned() {
     return S.Abandoned.load();
+}
+
+void SetDeviceCalls(DeviceOpenCall open, DeviceCloseCall close) {
+    S.Open.store(open);
+    S.Close.store(close);
 }
 
 }  // namespace SDLaudio
