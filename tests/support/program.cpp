@@ -39,8 +39,35 @@ QString ProgramUnderTest::Xdotool(const QStringList& args) const {
     return QString::fromLatin1(RunTool("xdotool", args, env_).out);
 }
 
+namespace {
+
+// "X=..", "Y=.." from xdotool's --shell output; false when either is missing.
+bool ShellPosition(const QString& shell, int* x, int* y) {
+    bool hasX = false;
+    bool hasY = false;
+    for (const QString& line : shell.split('\n')) {
+        if (line.startsWith("X=")) *x = line.mid(2).toInt(&hasX);
+        if (line.startsWith("Y=")) *y = line.mid(2).toInt(&hasY);
+    }
+    return hasX && hasY;
+}
+
+}  // namespace
+
 void ProgramUnderTest::Click(const QString& window, int x, int y) const {
-    Xdotool({"mousemove", "--sync", "--window", window, QString::number(x), QString::number(y), "click", "1"});
+    // "mousemove --sync" waits until the pointer has left where it was, so a move
+    // to where it already is would wait for many seconds: click in place then.
+    int left = 0;
+    int top = 0;
+    int pointerX = 0;
+    int pointerY = 0;
+    if (ShellPosition(Xdotool({"getwindowgeometry", "--shell", window}), &left, &top) &&
+        ShellPosition(Xdotool({"getmouselocation", "--shell"}), &pointerX, &pointerY) &&
+        pointerX == left + x && pointerY == top + y) {
+        Xdotool({"click", "1"});
+    } else {
+        Xdotool({"mousemove", "--sync", "--window", window, QString::number(x), QString::number(y), "click", "1"});
+    }
     QThread::msleep(ClickSettleMs);
 }
 

@@ -29,7 +29,8 @@ public:
     // xdotool in the program's environment (its DISPLAY); returns its output.
     QString Xdotool(const QStringList& args) const;
     // Moves the pointer to (x, y) of the window's client area, clicks button 1
-    // and gives the event loop a moment to handle it.
+    // and gives the event loop a moment to handle it; clicking the same point
+    // twice in a row is fine.
     void Click(const QString& window, int x, int y) const;
 
     // Waits for the program to end; true when it ended within `timeoutMs`.
