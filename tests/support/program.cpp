@@ -12,6 +12,8 @@ namespace {
 
 constexpr int LaunchMs = 5000;
 constexpr unsigned long ClickSettleMs = 150;
+constexpr int WindowMs = 20000;
+constexpr int WindowPollMs = 50;
 
 }  // namespace
 
@@ -32,41 +34,34 @@ QString ProgramUnderTest::StartAndWaitForWindow(const QProcessEnvironment& env, 
 }
 
 QString ProgramUnderTest::WaitForWindow() {
-    return Xdotool({"search", "--sync", "--onlyvisible", "--name", WindowTitle}).section('\n', 0, 0);
+    // Polled here rather than with "search --sync", which looks only every half
+    // second: the time until the window shows is measured by some tests.
+    QString window;
+    WaitUntil(
+        [&] {
+            window = Xdotool({"search", "--onlyvisible", "--name", WindowTitle}).section('\n', 0, 0);
+            return !window.isEmpty() || !Running();
+        },
+        WindowMs, WindowPollMs);
+    return window;
 }
 
 QString ProgramUnderTest::Xdotool(const QStringList& args) const {
+    // Another move makes the pointer's place unknown again.
+    if (args.contains("mousemove")) pointerWindow_.clear();
     return QString::fromLatin1(RunTool("xdotool", args, env_).out);
 }
-
-namespace {
-
-// "X=..", "Y=.." from xdotool's --shell output; false when either is missing.
-bool ShellPosition(const QString& shell, int* x, int* y) {
-    bool hasX = false;
-    bool hasY = false;
-    for (const QString& line : shell.split('\n')) {
-        if (line.startsWith("X=")) *x = line.mid(2).toInt(&hasX);
-        if (line.startsWith("Y=")) *y = line.mid(2).toInt(&hasY);
-    }
-    return hasX && hasY;
-}
-
-}  // namespace
 
 void ProgramUnderTest::Click(const QString& window, int x, int y) const {
     // "mousemove --sync" waits until the pointer has left where it was, so a move
     // to where it already is would wait for many seconds: click in place then.
-    int left = 0;
-    int top = 0;
-    int pointerX = 0;
-    int pointerY = 0;
-    if (ShellPosition(Xdotool({"getwindowgeometry", "--shell", window}), &left, &top) &&
-        ShellPosition(Xdotool({"getmouselocation", "--shell"}), &pointerX, &pointerY) &&
-        pointerX == left + x && pointerY == top + y) {
+    if (window == pointerWindow_ && x == pointerX_ && y == pointerY_) {
         Xdotool({"click", "1"});
     } else {
         Xdotool({"mousemove", "--sync", "--window", window, QString::number(x), QString::number(y), "click", "1"});
+        pointerWindow_ = window;
+        pointerX_ = x;
+        pointerY_ = y;
     }
     QThread::msleep(ClickSettleMs);
 }

@@ -22,7 +22,7 @@ public:
     // Starts the program; its output goes to the test's own output.
     bool Start(const QProcessEnvironment& env, const QStringList& args = {});
     // Starts it and returns its main window's X id once shown, "" when no window
-    // showed within the xdotool time limit.
+    // showed within 20 s or the program ended first.
     QString StartAndWaitForWindow(const QProcessEnvironment& env, const QStringList& args = {});
     QString WaitForWindow();
 
@@ -44,6 +44,10 @@ private:
     QString executable_;
     QProcessEnvironment env_;
     QProcess process_;
+    // Where the last Click left the pointer; empty window when unknown.
+    mutable QString pointerWindow_;
+    mutable int pointerX_ = 0;
+    mutable int pointerY_ = 0;
 };
 
 }  // namespace tonare_test
