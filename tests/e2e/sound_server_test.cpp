@@ -33,11 +33,25 @@ using tonare_test::ServerKind;
 constexpr int FramesCompared = 44100;            // one second of the note
 constexpr int SampleRate = 44100;
 constexpr qint64 PromptMs = 1000;                // window shown, Quit done
+constexpr qint64 QuitHangsMs = 10000;            // a Quit still running then hangs
 #ifdef TONARE_SANITIZED
-constexpr bool HoldExactSound = false;           // the slowed program may underrun
+// The slowed program may underrun and misses the prompt limits by its slowness
+// alone: both are reported, not held. A Quit that hangs still fails.
+constexpr bool HoldExactSound = false;
+constexpr bool HoldPromptness = false;
 #else
 constexpr bool HoldExactSound = true;
+constexpr bool HoldPromptness = true;
 #endif
+
+// Holds `ms` to PromptMs, or in a sanitizer build says when it was over.
+void ExpectPrompt(const char* what, qint64 ms) {
+    if (HoldPromptness) {
+        EXPECT_LE(ms, PromptMs) << what;
+    } else if (ms > PromptMs) {
+        std::cout << what << " took " << ms << " ms, over " << PromptMs << " ms (sanitizer build)\n";
+    }
+}
 
 // Each server with SDL's `pulse` driver and with its `alsa` driver through the
 // pulse ALSA plugin.
@@ -70,13 +84,13 @@ protected:
 
     void click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
-    void QuitWithin(const QString& window, qint64 limitMs) {
+    void QuitPromptly(const QString& window) {
         QElapsedTimer timer;
         timer.start();
         click(window, QuitButton);
-        ASSERT_TRUE(program_.WaitForExit(static_cast<int>(limitMs + 2000))) << "Quit did not end the program";
+        ASSERT_TRUE(program_.WaitForExit(static_cast<int>(QuitHangsMs))) << "Quit did not end the program";
         std::cout << "Quit took " << timer.elapsed() << " ms after the click\n";
-        EXPECT_LE(timer.elapsed(), limitMs);
+        ExpectPrompt("Quit", timer.elapsed());
         EXPECT_TRUE(program_.ExitedNormally());
         EXPECT_EQ(program_.ExitCode(), 0);
     }
@@ -145,7 +159,7 @@ TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     ASSERT_GT(tail.size(), 0) << "the capture stopped";
     EXPECT_EQ(tail.count('\0'), tail.size()) << "sound after Stop";
     capture_.Stop();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
@@ -155,7 +169,7 @@ TEST_P(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
     click(window, KeyA0);
     QThread::msleep(300);
     server_.Freeze();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
@@ -164,10 +178,10 @@ TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
     const QString window = StartProgram(&shownAfter);
     ASSERT_FALSE(window.isEmpty());
     std::cout << "window shown " << shownAfter << " ms after start\n";
-    EXPECT_LE(shownAfter, PromptMs);
+    ExpectPrompt("showing the window", shownAfter);
     click(window, InstrumentEditorTab);
     click(window, KeyA0);   // the note waits for the device; the window stays usable
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
@@ -178,7 +192,7 @@ TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     QThread::msleep(300);
 
     server_.Stop();
-    QThread::msleep(300);   // SDL's audio thread notices the lost server and ends
+    QThread::msleep(1000);   // SDL's audio thread notices the lost server and ends, also under load
     ASSERT_TRUE(server_.Start()) << server_.Log().toStdString();
     ASSERT_TRUE(capture_.Start());
     click(window, KeyA0);
@@ -186,7 +200,7 @@ TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     capture_.WaitForSound(SampleRate / 10, &first);
     EXPECT_GE(first, 0) << "no sound after the server restarted";
     capture_.Stop();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 std::string SetupName(const ::testing::TestParamInfo<Setup>& info) {
