@@ -82,6 +82,12 @@ protected:
         return window;
     }
 
+    // Why no window showed, for the failure message.
+    std::string NoWindow() const {
+        return std::string("the window did not show") + (xvfb_.Running() ? "" : "; Xvfb has ended") +
+               (program_.Running() ? "" : "; the program has ended");
+    }
+
     void click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
     void QuitPromptly(const QString& window) {
@@ -107,7 +113,7 @@ protected:
 
 TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     ASSERT_TRUE(capture_.Start());
     click(window, InstrumentEditorTab);
     click(window, OctaveItem4);
@@ -164,7 +170,7 @@ TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
 
 TEST_P(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     click(window, InstrumentEditorTab);
     click(window, KeyA0);
     QThread::msleep(300);
@@ -176,7 +182,7 @@ TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
     server_.Freeze();
     qint64 shownAfter = 0;
     const QString window = StartProgram(&shownAfter);
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     std::cout << "window shown " << shownAfter << " ms after start\n";
     ExpectPrompt("showing the window", shownAfter);
     click(window, InstrumentEditorTab);
@@ -186,7 +192,7 @@ TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
 
 TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     click(window, InstrumentEditorTab);
     click(window, KeyA0);
     QThread::msleep(300);
