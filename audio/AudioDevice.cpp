@@ -23,8 +23,24 @@ struct Shared {
     std::condition_variable Done;
     bool Busy = false;                  // a worker runs; under Mutex
     std::function<void()> Settled;      // under Mutex
+    std::atomic<DeviceOpenCall> Open{nullptr};
+    std::atomic<DeviceCloseCall> Close{nullptr};
 };
 Shared& S = *new Shared;
+
+bool OpenCall() {
+    const DeviceOpenCall open = S.Open.load();
+    return open ? open() : AudioOpen();
+}
+
+void CloseCall() {
+    const DeviceCloseCall close = S.Close.load();
+    if (close) {
+        close();
+    } else {
+        AudioClose();
+    }
+}
 
 // The caller holds Mutex and has checked that no worker runs.
 void StartWorker(std::function<void()> job) {
@@ -52,10 +68,10 @@ void DeviceOpenAsync(std::function<void()> onSettled) {
     S.State.store(DeviceState::Opening, std::memory_order_release);
     StartWorker([started] {
         // Closing a device whose audio thread already ended returns at once.
-        if (started) AudioClose();
+        if (started) CloseCall();
         // Normal scheduling, inherited by SDL's audio thread: under load a raise gave
         // no fewer dropouts, since the thread waits on a sound server that is not raised.
-        const bool opened = AudioOpen();
+        const bool opened = OpenCall();
         S.State.store(opened ? DeviceState::Open : DeviceState::Failed, std::memory_order_release);
     });
 }
@@ -114,7 +130,7 @@ bool DeviceClose(std::chrono::milliseconds deadline) {
     }
     if (GetDeviceState() == DeviceState::Closed) return true;
     StartWorker([] {
-        AudioClose();
+        CloseCall();
         S.State.store(DeviceState::Closed, std::memory_order_release);
     });
     if (!S.Done.wait_until(lock, end, idle)) {
@@ -126,6 +142,11 @@ bool DeviceClose(std::chrono::milliseconds deadline) {
 
 bool DeviceAbandoned() {
     return S.Abandoned.load();
+}
+
+void SetDeviceCalls(DeviceOpenCall open, DeviceCloseCall close) {
+    S.Open.store(open);
+    S.Close.store(close);
 }
 
 }  // namespace SDLaudio

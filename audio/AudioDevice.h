@@ -46,4 +46,11 @@ bool DeviceClose(std::chrono::milliseconds deadline);
 // True once DeviceClose gave up on a stuck worker.
 bool DeviceAbandoned();
 
+// Test seam: what the workers call to open and to close the device, so a test
+// can stand in a call that never returns. Null (the default) is AudioOpen or
+// AudioClose. Set it while no worker runs.
+using DeviceOpenCall = bool (*)();
+using DeviceCloseCall = void (*)();
+void SetDeviceCalls(DeviceOpenCall open, DeviceCloseCall close);
+
 }  // namespace SDLaudio

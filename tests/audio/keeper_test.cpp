@@ -1,6 +1,7 @@
 // The audio device kept on worker threads: it opens in the background, plays a
 // note asked for while it opened from the note's first block, retries after a
-// failure, reopens a device whose audio thread ended, and closes harmlessly.
+// failure, reopens a device whose audio thread ended, and closes harmlessly; a
+// worker stuck in SDL is given up at the close deadline, and said so.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <semaphore>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -136,5 +139,59 @@ TEST(AudioKeeper, DeviceWhoseAudioThreadEndedIsReopened) {
     ExpectClosed();
     ExpectNoteFromItsFirstBlock(file);
 }
+
+// A worker stuck in SDL, as on a frozen sound server: a stand-in open or close
+// that never returns. Each case needs its own process, since the worker stays.
+std::binary_semaphore StuckCallEntered{0};
+
+[[noreturn]] void Stuck() {
+    StuckCallEntered.release();
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+bool StuckOpen() { Stuck(); }
+void StuckClose() { Stuck(); }
+bool OpenAtOnce() { return true; }
+
+struct StuckCase {
+    std::string name;
+    SDLaudio::DeviceOpenCall open;
+    SDLaudio::DeviceCloseCall close;
+    int settledBeforeClose;    // attempts that ended before DeviceClose
+    DeviceState stateLeft;     // the stuck worker never publishes its outcome
+};
+void PrintTo(const StuckCase& c, std::ostream* os) { *os << c.name; }
+
+const StuckCase StuckCases[] = {
+    {"open", StuckOpen, nullptr, 0, DeviceState::Opening},
+    {"close", OpenAtOnce, StuckClose, 1, DeviceState::Open},
+};
+
+class StuckWorker : public ::testing::TestWithParam<StuckCase> {};
+
+TEST_P(StuckWorker, DeviceCloseGivesUpAtItsDeadlineAndSaysSo) {
+    const StuckCase& c = GetParam();
+    SDLaudio::SetDeviceCalls(c.open, c.close);
+    SDLaudio::DeviceOpenAsync([] { ++Settled; });
+    if (c.settledBeforeClose > 0) {
+        ASSERT_TRUE(SDLaudio::DeviceWaitSettled(Generous));
+        EXPECT_EQ(SDLaudio::DeviceSettle(), DeviceState::Open);
+    } else {
+        ASSERT_TRUE(StuckCallEntered.try_acquire_for(Generous)) << "the open was never tried";
+    }
+    EXPECT_FALSE(SDLaudio::DeviceAbandoned());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SDLaudio::DeviceClose(CloseDeadline)) << "DeviceClose said it closed";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, CloseDeadline) << "DeviceClose gave up early";
+    EXPECT_TRUE(SDLaudio::DeviceAbandoned());
+    if (c.settledBeforeClose > 0) {
+        EXPECT_TRUE(StuckCallEntered.try_acquire_for(Generous)) << "no close was tried";
+    }
+    EXPECT_EQ(SDLaudio::GetDeviceState(), c.stateLeft);
+    EXPECT_EQ(Settled.load(), c.settledBeforeClose);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stuck, StuckWorker, ::testing::ValuesIn(StuckCases),
+                         [](const ::testing::TestParamInfo<StuckCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -33,11 +33,25 @@ using tonare_test::ServerKind;
 constexpr int FramesCompared = 44100;            // one second of the note
 constexpr int SampleRate = 44100;
 constexpr qint64 PromptMs = 1000;                // window shown, Quit done
+constexpr qint64 QuitHangsMs = 10000;            // a Quit still running then hangs
 #ifdef TONARE_SANITIZED
-constexpr bool HoldExactSound = false;           // the slowed program may underrun
+// The slowed program may underrun and misses the prompt limits by its slowness
+// alone: both are reported, not held. A Quit that hangs still fails.
+constexpr bool HoldExactSound = false;
+constexpr bool HoldPromptness = false;
 #else
 constexpr bool HoldExactSound = true;
+constexpr bool HoldPromptness = true;
 #endif
+
+// Holds `ms` to PromptMs, or in a sanitizer build says when it was over.
+void ExpectPrompt(const char* what, qint64 ms) {
+    if (HoldPromptness) {
+        EXPECT_LE(ms, PromptMs) << what;
+    } else if (ms > PromptMs) {
+        std::cout << what << " took " << ms << " ms, over " << PromptMs << " ms (sanitizer build)\n";
+    }
+}
 
 // Each server with SDL's `pulse` driver and with its `alsa` driver through the
 // pulse ALSA plugin.
@@ -68,15 +82,21 @@ protected:
         return window;
     }
 
+    // Why no window showed, for the failure message.
+    std::string NoWindow() const {
+        return std::string("the window did not show") + (xvfb_.Running() ? "" : "; Xvfb has ended") +
+               (program_.Running() ? "" : "; the program has ended");
+    }
+
     void click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }
 
-    void QuitWithin(const QString& window, qint64 limitMs) {
+    void QuitPromptly(const QString& window) {
         QElapsedTimer timer;
         timer.start();
         click(window, QuitButton);
-        ASSERT_TRUE(program_.WaitForExit(static_cast<int>(limitMs + 2000))) << "Quit did not end the program";
+        ASSERT_TRUE(program_.WaitForExit(static_cast<int>(QuitHangsMs))) << "Quit did not end the program";
         std::cout << "Quit took " << timer.elapsed() << " ms after the click\n";
-        EXPECT_LE(timer.elapsed(), limitMs);
+        ExpectPrompt("Quit", timer.elapsed());
         EXPECT_TRUE(program_.ExitedNormally());
         EXPECT_EQ(program_.ExitCode(), 0);
     }
@@ -93,7 +113,7 @@ protected:
 
 TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     ASSERT_TRUE(capture_.Start());
     click(window, InstrumentEditorTab);
     click(window, OctaveItem4);
@@ -145,40 +165,40 @@ TEST_P(SoundServer, KeySoundsAsTheOfflineRenderAndStopSilences) {
     ASSERT_GT(tail.size(), 0) << "the capture stopped";
     EXPECT_EQ(tail.count('\0'), tail.size()) << "sound after Stop";
     capture_.Stop();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, QuitEndsTheProgramWhileTheServerIsFrozen) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     click(window, InstrumentEditorTab);
     click(window, KeyA0);
     QThread::msleep(300);
     server_.Freeze();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, WindowShowsAndQuitsPromptlyWithTheServerFrozenAtStart) {
     server_.Freeze();
     qint64 shownAfter = 0;
     const QString window = StartProgram(&shownAfter);
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     std::cout << "window shown " << shownAfter << " ms after start\n";
-    EXPECT_LE(shownAfter, PromptMs);
+    ExpectPrompt("showing the window", shownAfter);
     click(window, InstrumentEditorTab);
     click(window, KeyA0);   // the note waits for the device; the window stays usable
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     const QString window = StartProgram();
-    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(window.isEmpty()) << NoWindow();
     click(window, InstrumentEditorTab);
     click(window, KeyA0);
     QThread::msleep(300);
 
     server_.Stop();
-    QThread::msleep(300);   // SDL's audio thread notices the lost server and ends
+    QThread::msleep(1000);   // SDL's audio thread notices the lost server and ends, also under load
     ASSERT_TRUE(server_.Start()) << server_.Log().toStdString();
     ASSERT_TRUE(capture_.Start());
     click(window, KeyA0);
@@ -186,7 +206,7 @@ TEST_P(SoundServer, NextKeySoundsAfterTheServerRestarts) {
     capture_.WaitForSound(SampleRate / 10, &first);
     EXPECT_GE(first, 0) << "no sound after the server restarted";
     capture_.Stop();
-    QuitWithin(window, PromptMs);
+    QuitPromptly(window);
 }
 
 std::string SetupName(const ::testing::TestParamInfo<Setup>& info) {

@@ -22,14 +22,15 @@ public:
     // Starts the program; its output goes to the test's own output.
     bool Start(const QProcessEnvironment& env, const QStringList& args = {});
     // Starts it and returns its main window's X id once shown, "" when no window
-    // showed within the xdotool time limit.
+    // showed within 20 s or the program ended first.
     QString StartAndWaitForWindow(const QProcessEnvironment& env, const QStringList& args = {});
     QString WaitForWindow();
 
     // xdotool in the program's environment (its DISPLAY); returns its output.
     QString Xdotool(const QStringList& args) const;
     // Moves the pointer to (x, y) of the window's client area, clicks button 1
-    // and gives the event loop a moment to handle it.
+    // and gives the event loop a moment to handle it; clicking the same point
+    // twice in a row is fine.
     void Click(const QString& window, int x, int y) const;
 
     // Waits for the program to end; true when it ended within `timeoutMs`.
@@ -43,6 +44,10 @@ private:
     QString executable_;
     QProcessEnvironment env_;
     QProcess process_;
+    // Where the last Click left the pointer; empty window when unknown.
+    mutable QString pointerWindow_;
+    mutable int pointerX_ = 0;
+    mutable int pointerY_ = 0;
 };
 
 }  // namespace tonare_test

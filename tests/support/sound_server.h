@@ -3,6 +3,16 @@
 // sink "tonare" at 44100 Hz, every file of it inside a given temporary folder.
 // Clients reach it through the PulseAudio protocol, SDL's alsa driver through
 // ALSA's pulse plugin (WriteAsoundrc).
+//
+// Typical use, with a QTemporaryDir `tmp` that outlives the server:
+//   tonare_test::Xvfb xvfb;                                   // xvfb.h
+//   tonare_test::SoundServer server(tonare_test::ServerKind::PipeWire, tmp.path());
+//   xvfb.Start(); server.WriteAsoundrc(); server.Start();     // each false on failure
+//   QProcessEnvironment env = server.ClientEnvironment(xvfb.Environment());
+//   env.insert("SDL_AUDIODRIVER", "alsa");                    // or "pulse"
+//   tonare_test::MonitorCapture capture(server, tmp.filePath("capture.raw"));  // capture.h
+//   tonare_test::ProgramUnderTest program(TONARE_KURVIL);     // program.h
+//   capture.Start(); QString window = program.StartAndWaitForWindow(env);
 #pragma once
 
 #include <QProcess>

@@ -1,13 +1,23 @@
-// Xvfb started with -displayfd, so parallel tests never race for a display number.
+// Xvfb on a display number of its own, checked with a client before use.
 #include "tests/support/xvfb.h"
 
+#include <unistd.h>
+
 #include <QElapsedTimer>
+
+#include "tests/support/tools.h"
 
 namespace tonare_test {
 namespace {
 
 constexpr int StartMs = 5000;
 constexpr int PollMs = 200;
+constexpr int CheckMs = 5000;
+// Far above the low numbers that desktops and other tools take first, spread by
+// process id so that parallel tests rarely try the same one.
+constexpr int FirstDisplay = 100;
+constexpr int DisplaySpread = 800;
+constexpr int Attempts = 8;
 
 }  // namespace
 
@@ -16,24 +26,37 @@ Xvfb::~Xvfb() {
 }
 
 bool Xvfb::Start(int displayMs) {
-    process_.setStandardErrorFile(QProcess::nullDevice());
-    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    if (!process_.waitForStarted(StartMs)) {
-        error_ = "Xvfb did not start: " + process_.errorString();
-        return false;
+    const int base = static_cast<int>(::getpid()) % DisplaySpread;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        const QString display = ":" + QString::number(FirstDisplay + (base + attempt * 97) % DisplaySpread);
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        // -noreset: by default the server resets whenever its last client leaves,
+        // and a program connecting just then (between two xdotool calls) fails.
+        process_.start("Xvfb",
+                       {display, "-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!process_.waitForStarted(StartMs)) {
+            error_ = "Xvfb did not start: " + process_.errorString();
+            return false;
+        }
+        // It reports the number once it accepts clients; it ends when the number is taken.
+        QElapsedTimer timer;
+        timer.start();
+        while (!process_.canReadLine() && process_.state() == QProcess::Running && timer.elapsed() < displayMs) {
+            process_.waitForReadyRead(PollMs);
+        }
+        const QByteArray number = process_.readLine().trimmed();
+        // A server of someone else's that holds the same abstract socket would
+        // take our clients: only a display that answers a client is ours.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XAUTHORITY");
+        if (!number.isEmpty() && RunTool("xdpyinfo", {"-display", display}, env, CheckMs).exitCode == 0) {
+            display_ = display;
+            return true;
+        }
+        Stop();
+        error_ = "no display of its own came up, last tried " + display;
     }
-    QElapsedTimer timer;
-    timer.start();
-    while (!process_.canReadLine() && process_.state() == QProcess::Running && timer.elapsed() < displayMs) {
-        process_.waitForReadyRead(PollMs);
-    }
-    const QByteArray number = process_.readLine().trimmed();
-    if (number.isEmpty()) {
-        error_ = "Xvfb did not report its display";
-        return false;
-    }
-    display_ = ":" + QString::fromLatin1(number);
-    return true;
+    return false;
 }
 
 void Xvfb::Stop() {

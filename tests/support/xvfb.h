@@ -1,5 +1,5 @@
-// A private X server (Xvfb) for tests that show the real window; it picks a free
-// display itself and reports it.
+// A private X server (Xvfb) for tests that show the real window, on a display
+// number of its own that a client has been seen to reach.
 #pragma once
 
 #include <QProcess>
@@ -15,7 +15,8 @@ public:
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
 
-    // Starts a 1024x768x24 screen without TCP. False, with Error() set, when no
+    // Starts a 1024x768x24 screen without TCP and without resets on a free
+    // display from :100 up, checked with xdpyinfo. False, with Error() set, when no
     // display came up within `displayMs` (slow machines, such as an emulated one, pass more).
     static constexpr int DisplayMs = 10000;
     bool Start(int displayMs = DisplayMs);
@@ -24,6 +25,8 @@ public:
     // ":N", or "" before a successful Start.
     QString Display() const { return display_; }
     QString Error() const { return error_; }
+    // False once the server has ended, e.g. killed from outside the test.
+    bool Running() const { return process_.state() == QProcess::Running; }
 
     // `base` with DISPLAY set to this server and Qt on its xcb platform; no
     // XAUTHORITY, since the server accepts local clients without a cookie.
