@@ -238,7 +238,7 @@ struct BarRow {
     ScrollBar* Bar = nullptr;
 };
 
-struct BarRowSpec {
+struct BarRowPlan {
     QString captionName;
     QString caption;
     int captionLeft;
@@ -251,18 +251,18 @@ struct BarRowSpec {
     BarRange range;
 };
 
-BarRow MakeBarRow(QWidget* page, const BarRowSpec& spec, int top, int barTop) {
+BarRow MakeBarRow(QWidget* page, const BarRowPlan& plan, int top, int barTop) {
     BarRow row;
-    if (!spec.captionName.isEmpty()) {
-        row.Caption = MakeLabel(page, spec.captionName, spec.caption, spec.captionLeft, top);
+    if (!plan.captionName.isEmpty()) {
+        row.Caption = MakeLabel(page, plan.captionName, plan.caption, plan.captionLeft, top);
     }
-    row.Value = MakeLabel(page, spec.valueName, spec.value, spec.valueLeft, top, ValueLabelWidth);
-    row.Bar = MakeBar(page, spec.barName, spec.barLeft, barTop, spec.barWidth, spec.range);
+    row.Value = MakeLabel(page, plan.valueName, plan.value, plan.valueLeft, top, ValueLabelWidth);
+    row.Bar = MakeBar(page, plan.barName, plan.barLeft, barTop, plan.barWidth, plan.range);
     return row;
 }
 
 // The rows named Caption<suffix>, Label<suffix> and ScrollBar<suffix>.
-BarRowSpec SuffixRow(const QString& suffix, const QString& caption, int captionLeft, int valueLeft, int barLeft,
+BarRowPlan SuffixRow(const QString& suffix, const QString& caption, int captionLeft, int valueLeft, int barLeft,
                      BarRange range) {
     constexpr int SuffixBarWidth = 196;
     return {"Caption" + suffix, caption, captionLeft, "Label" + suffix, " 255", valueLeft,
@@ -442,15 +442,15 @@ void TForm1::BuildEnvelopeTab() {
     connect(TabControl2, &TabControl::Change, this, [this] { TabControl2Change(TabControl2); });
 
     for (std::size_t k = 0; k < EnvelopeRows.size(); ++k) {
-        const EnvelopeRow& spec = EnvelopeRows[k];
+        const EnvelopeRow& plan = EnvelopeRows[k];
         const int top = EnvelopeRowsTop + RowPitch * static_cast<int>(k);
-        const BarRow row = MakeBarRow(TabControl2, SuffixRow(spec.suffix, spec.caption, spec.captionLeft, 80, 116,
+        const BarRow row = MakeBarRow(TabControl2, SuffixRow(plan.suffix, plan.caption, plan.captionLeft, 80, 116,
                                                              ByteRange),
                                       top, top);
         EnvelopeLabels[k] = row.Value;
         EnvelopeBars[k] = row.Bar;
         ScrollBar* bar = row.Bar;
-        const ScrollHandler handler = spec.handler;
+        const ScrollHandler handler = plan.handler;
         connect(bar, &ScrollBar::Scroll, this, [this, bar, handler](int position) { (this->*handler)(bar, position); });
     }
 
@@ -474,10 +474,10 @@ void TForm1::BuildEffectPages() {
     }
 
     std::array<int, EffectPages.size()> rowsOnPage{};
-    for (const EffectRow& spec : EffectRows) {
-        const auto page = static_cast<std::size_t>(spec.page);
+    for (const EffectRow& plan : EffectRows) {
+        const auto page = static_cast<std::size_t>(plan.page);
         const int top = EffectRowsTop + RowPitch * rowsOnPage[page]++;
-        MakeBarRow(pages[page], SuffixRow(spec.suffix, spec.caption, 12, 76, 112, spec.range), top, top);
+        MakeBarRow(pages[page], SuffixRow(plan.suffix, plan.caption, 12, 76, 112, plan.range), top, top);
     }
 }
 

@@ -20,6 +20,7 @@
 #include "engine/ksynth.h"
 #include "tests/e2e/window_points.h"
 #include "tests/support/program.h"
+#include "tests/support/tools.h"
 #include "tests/support/xvfb.h"
 
 namespace {
@@ -48,17 +49,7 @@ protected:
 
     // Blocks of the audio file after the silence of the paused device.
     std::vector<QByteArray> renderedBlocks() const {
-        QFile file(audioPath());
-        std::vector<QByteArray> blocks;
-        if (!file.open(QIODevice::ReadOnly)) return blocks;
-        const QByteArray data = file.readAll();
-        bool sounding = false;
-        for (qsizetype at = 0; at + BlockBytes <= data.size(); at += BlockBytes) {
-            const QByteArray block = data.mid(at, BlockBytes);
-            sounding = sounding || block.count('\0') != BlockBytes;
-            if (sounding) blocks.push_back(block);
-        }
-        return blocks;
+        return tonare_test::SoundingBlocks(audioPath(), BlockBytes);
     }
 
     // Destroyed from the bottom up: the program ends before its display.

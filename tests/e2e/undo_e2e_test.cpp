@@ -77,17 +77,7 @@ protected:
 
     // Blocks of the audio file after the silence of the paused device.
     std::vector<QByteArray> RenderedBlocks() const {
-        QFile file(tmp_.filePath("audio.raw"));
-        std::vector<QByteArray> blocks;
-        if (!file.open(QIODevice::ReadOnly)) return blocks;
-        const QByteArray data = file.readAll();
-        bool sounding = false;
-        for (qsizetype at = 0; at + BlockBytes <= data.size(); at += BlockBytes) {
-            const QByteArray block = data.mid(at, BlockBytes);
-            sounding = sounding || block.count('\0') != BlockBytes;
-            if (sounding) blocks.push_back(block);
-        }
-        return blocks;
+        return tonare_test::SoundingBlocks(tmp_.filePath("audio.raw"), BlockBytes);
     }
 
     // Destroyed from the bottom up: the program ends before its display.

@@ -1,7 +1,8 @@
-// Helper tools run to their end, and polling with a time limit.
+// Helper tools run to their end, polling with a time limit, and the disk driver's audio file read back.
 #include "tests/support/tools.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -34,6 +35,20 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
         if (timer.elapsed() >= timeoutMs) return false;
         QThread::msleep(static_cast<unsigned long>(pollMs));
     }
+}
+
+std::vector<QByteArray> SoundingBlocks(const QString& path, qsizetype blockBytes) {
+    QFile file(path);
+    std::vector<QByteArray> blocks;
+    if (!file.open(QIODevice::ReadOnly)) return blocks;
+    const QByteArray data = file.readAll();
+    bool sounding = false;
+    for (qsizetype at = 0; at + blockBytes <= data.size(); at += blockBytes) {
+        const QByteArray block = data.mid(at, blockBytes);
+        sounding = sounding || block.count('\0') != blockBytes;
+        if (sounding) blocks.push_back(block);
+    }
+    return blocks;
 }
 
 }  // namespace tonare_test

@@ -1,4 +1,5 @@
-// Running a helper tool to its end, and waiting for a condition, for the test support.
+// Running a helper tool to its end, waiting for a condition, and reading back the
+// audio file of SDL's disk driver, for the test support.
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace tonare_test {
 
@@ -23,5 +25,9 @@ ToolResult RunTool(const QString& program, const QStringList& args, const QProce
 
 // Polls `done` every `pollMs` until it returns true (true) or `timeoutMs` passed (false).
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 100);
+
+// The blocks of `blockBytes` bytes in a file from SDL's disk driver, from the
+// first that is not all zero: what was played after the paused device's silence.
+std::vector<QByteArray> SoundingBlocks(const QString& path, qsizetype blockBytes);
 
 }  // namespace tonare_test

@@ -23,21 +23,6 @@ ksynth::CurvePoints& StoreCurve(int oscillator, int row) {
     return row == 0 ? shape.Waveform : shape.Strength;
 }
 
-// Where on a bar the style puts one of its parts.
-QRect PartOf(const ScrollBar* bar, QStyle::SubControl part) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
-}
-
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
     QMouseEvent event(type, at, target->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
                       held, Qt::NoModifier);

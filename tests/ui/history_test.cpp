@@ -97,21 +97,6 @@ QString Differences(const View& a, const View& b) {
         QVERIFY2(differ.isEmpty(), qPrintable("differs in: " + differ));      \
     } while (false)
 
-// Where on a bar the style puts one of its parts.
-QRect PartOf(const ScrollBar* bar, QStyle::SubControl part) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
-}
-
 // Mouse events as the window system delivers them, the held buttons included.
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;

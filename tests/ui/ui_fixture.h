@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QSize>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTest>
 
@@ -21,6 +23,21 @@
 #include "ui/preview.h"
 #include "ui/ukurvil.h"
 #include "ui/widgets.h"
+
+// Where on a bar the style puts one of its parts.
+inline QRect PartOf(const ScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
 
 // Builds the window on an engine put back to its start values, as at program start.
 // The device opens on a worker: wait for it and deliver its queued report, so

@@ -59,19 +59,6 @@ Block RenderBlock() {
     return block;
 }
 
-QRect ThumbOf(const ScrollBar* bar) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
-}
-
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
@@ -102,7 +89,7 @@ private slots:
 
         // One step: ScrollBar1's thumb dragged from 255 all the way to 0.
         ScrollBar* bar = Form1->CurveBars[0];
-        const QPoint thumb = ThumbOf(bar).center();
+        const QPoint thumb = PartOf(bar, QStyle::SC_ScrollBarSlider).center();
         SendMouse(bar, QEvent::MouseButtonPress, thumb);
         SendMouse(bar, QEvent::MouseMove, QPoint(0, thumb.y()));
         SendMouse(bar, QEvent::MouseButtonRelease, QPoint(0, thumb.y()));
