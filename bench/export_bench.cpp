@@ -12,20 +12,15 @@
 
 #include "engine/offline.h"
 #include "export/note_export.h"
+#include "tests/export/export_support.h"
 
 namespace {
 
 using namespace ksynth;
 
-// Every envelope at its longest and the volume repeating: 1020 ticks.
+// The default curves, every envelope at its longest and the volume repeating: 1020 ticks.
 NoteInstrument LongestNote() {
-    NoteInstrument instrument;
-    instrument.Curves = {{
-        {255, 0, 255, 0, 255, 0, 255, 0, 255},
-        {255, 255, 255, 255, 255, 255, 255, 255, 255},
-        {0, 128, 128, 128, 0, 128, 0, 255, 0},
-        {255, 255, 255, 255, 255, 255, 255, 255, 255},
-    }};
+    NoteInstrument instrument = export_support::DefaultInstrument();
     for (EnvelopeParams& e : instrument.Envelopes) e = {255, 255, 255, 100, 255, 200, 255, 50, 0, 255};
     return instrument;
 }

@@ -33,9 +33,7 @@ protected:
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
         env_ = xvfb_.Environment();
-        env_.insert("SDL_AUDIODRIVER", "disk");
-        env_.insert("SDL_DISKAUDIOFILE", audioPath());
-        env_.insert("SDL_DISKAUDIODELAY", "10");
+        env_ = tonare_test::WithDiskAudio(env_, audioPath());
     }
 
     // Starts the program and returns its window's X id, once the window is shown.

@@ -14,6 +14,7 @@
 #include "tests/e2e/window_points.h"
 #include "tests/export/export_support.h"
 #include "tests/support/program.h"
+#include "tests/support/tools.h"
 #include "tests/support/xvfb.h"
 
 namespace {
@@ -36,9 +37,7 @@ protected:
                                  "GNOME_DESKTOP_SESSION_ID", "KDE_FULL_SESSION", "DBUS_SESSION_BUS_ADDRESS"}) {
             env_.remove(name);
         }
-        env_.insert("SDL_AUDIODRIVER", "disk");
-        env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
-        env_.insert("SDL_DISKAUDIODELAY", "10");
+        env_ = tonare_test::WithDiskAudio(env_, tmp_.filePath("audio.raw"));
     }
 
     QString windowNamed(const QString& pattern) const {

@@ -42,9 +42,7 @@ protected:
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_TRUE(xvfb_.Start()) << xvfb_.Error().toStdString();
         env_ = xvfb_.Environment();
-        env_.insert("SDL_AUDIODRIVER", "disk");
-        env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
-        env_.insert("SDL_DISKAUDIODELAY", "10");
+        env_ = tonare_test::WithDiskAudio(env_, tmp_.filePath("audio.raw"));
     }
 
     void Click(const QString& window, Point p) const { program_.Click(window, p.x, p.y); }

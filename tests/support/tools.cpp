@@ -37,6 +37,13 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
     }
 }
 
+QProcessEnvironment WithDiskAudio(QProcessEnvironment env, const QString& file, int delayMs) {
+    env.insert("SDL_AUDIODRIVER", "disk");
+    env.insert("SDL_DISKAUDIOFILE", file);
+    env.insert("SDL_DISKAUDIODELAY", QString::number(delayMs));
+    return env;
+}
+
 std::vector<QByteArray> SoundingBlocks(const QString& path, qsizetype blockBytes) {
     QFile file(path);
     std::vector<QByteArray> blocks;

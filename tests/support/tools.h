@@ -26,6 +26,10 @@ ToolResult RunTool(const QString& program, const QStringList& args, const QProce
 // Polls `done` every `pollMs` until it returns true (true) or `timeoutMs` passed (false).
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 100);
 
+// `env` with SDL's disk driver writing the played sound to `file`, one block per
+// `delayMs` milliseconds.
+QProcessEnvironment WithDiskAudio(QProcessEnvironment env, const QString& file, int delayMs = 10);
+
 // The blocks of `blockBytes` bytes in a file from SDL's disk driver, from the
 // first that is not all zero: what was played after the paused device's silence.
 std::vector<QByteArray> SoundingBlocks(const QString& path, qsizetype blockBytes);

@@ -91,9 +91,7 @@ protected:
         ASSERT_TRUE(watch_.Ok()) << "cannot open the guest's sequencer";
         ASSERT_TRUE(xvfb_.Start(XvfbMs)) << xvfb_.Error().toStdString();
         env_ = xvfb_.Environment();
-        env_.insert("SDL_AUDIODRIVER", "disk");
-        env_.insert("SDL_DISKAUDIOFILE", tmp_.filePath("audio.raw"));
-        env_.insert("SDL_DISKAUDIODELAY", "20");
+        env_ = tonare_test::WithDiskAudio(env_, tmp_.filePath("audio.raw"), 20);
     }
 
     void TearDown() override {
